@@ -1,0 +1,29 @@
+// Touches every entry point of the core so that the Windows build check links all of it.
+#include "protocol/crc16.h"
+#include "protocol/frame.h"
+#include "transport/comport.h"
+#include "transport/port_discovery.h"
+
+#include <cstdio>
+
+int main() {
+    using namespace vorkel;
+    const Frame poll = buildRequest(CommandCode::ReadLevel, FrameData{4, 0, 0, 0, 0});
+    std::printf("%02X %04X %d\n", frameChecksum(poll), crc16(poll), signMagnitude(0x85));
+    for (const PortEntry& port : discoverPorts()) {
+        std::printf("%s %s\n", port.name.c_str(), port.path.c_str());
+    }
+    (void)listComPorts();
+    (void)listVirtualPorts(userRuntimeDir());
+    (void)crc16OfFile("core_link_check.exe");
+    TComPort com([](std::function<void()> job) { job(); });
+    try {
+        com.setTerminator("#13#10");
+        com.Open();
+        com.Write(poll);
+        com.Close();
+    } catch (const EComError& error) {
+        std::printf("%s\n", error.what());
+    }
+    return 0;
+}
