@@ -1,0 +1,55 @@
+// Port discovery: the computer's serial ports, listed once at start-up.
+//
+// Each port has the name the user reads in the port selector (and the settings store) and the
+// path that TComPort::Port opens. On Windows these come from the registry's SERIALCOMM key; on
+// Linux from sysfs, followed by the virtual sensors that publish themselves in the runtime
+// folder.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorkel {
+
+struct PortEntry {
+    std::string name; // shown to the user, stored as the `port` setting
+    std::string path; // given to TComPort::Port
+
+    friend bool operator==(const PortEntry&, const PortEntry&) = default;
+};
+
+// The names of the serial ports, in the order the system reports them (Windows: COM3, COM12;
+// Linux: ttyUSB0, ttyS0).
+std::vector<std::string> listComPorts();
+
+// The port list of this computer, in selector order.
+std::vector<PortEntry> discoverPorts();
+
+// Windows name rules. COM10 and above need the "\\.\" device prefix; the selector shows the
+// name without it.
+std::string comPortPath(std::string_view name);
+std::string comPortDisplayName(std::string_view path);
+std::vector<PortEntry> portEntriesFromComNames(const std::vector<std::string>& names);
+
+// Name order with runs of digits compared as numbers: ttyUSB2 before ttyUSB10.
+bool naturalLess(std::string_view a, std::string_view b);
+
+// Folder name, below the user's runtime folder, where virtual sensors publish their ports.
+inline constexpr std::string_view kVirtualPortsFolder = "vorkel-virtual-ports";
+
+// POSIX sources, with their roots as parameters so that tests can build fake trees.
+//   serial ports: every <sysfsTtyRoot>/<name> with a `device` link, except ports whose `type`
+//   reads 0 (a legacy 8250 slot with no UART behind it); opened as "/dev/" + name.
+std::vector<std::string> listSysfsSerialPorts(const std::filesystem::path& sysfsTtyRoot);
+//   virtual ports: every symbolic link in <runtimeDir>/vorkel-virtual-ports, shown by its name,
+//   opened through its full path.
+std::vector<PortEntry> listVirtualPorts(const std::filesystem::path& runtimeDir);
+std::vector<PortEntry> discoverPosixPorts(const std::filesystem::path& sysfsTtyRoot,
+                                          const std::filesystem::path& runtimeDir);
+
+// $XDG_RUNTIME_DIR, or "/tmp/runtime-" + user name when it is unset (as Qt's runtime location).
+std::filesystem::path userRuntimeDir();
+
+} // namespace vorkel
