@@ -1,19 +1,67 @@
-// Until the main window lands, the program opens a placeholder window that says so.
+// The configurator: the application object, the main window and the multiplier dialog.
+#include "app/builtin_texts.h"
+#include "app/form2.h"
+#include "app/main_form.h"
+#include "app/message_boxes.h"
+#include "app/settings_keys.h"
+#include "protocol/crc16.h"
+
+#include <chrono>
+#include <cstdio>
+
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
+#include <QFile>
+
+namespace {
+
+std::optional<QByteArray> translationResource() {
+    QFile resource(QStringLiteral(":/TRANSLATION"));
+    if (!resource.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return resource.readAll();
+}
+
+// The build identifier: the CRC of the program's own file. The program does not change while
+// it runs, so it is computed once.
+std::string buildIdentifier() {
+    const auto crc = vorkel::crc16OfFile(QCoreApplication::applicationFilePath().toStdString());
+    if (!crc) {
+        return "????";
+    }
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%04X", *crc);
+    return digits;
+}
+
+std::uint32_t tickCount() {
+    using namespace std::chrono;
+    return static_cast<std::uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Vorkel configurator"));
-    auto* label = new QLabel(QStringLiteral(
-        "Vorkel fuel-level sensor configurator.\n\nThe serial transport and the sensor protocol "
-        "core are built;\nthe main window arrives with the application shell."));
-    label->setAlignment(Qt::AlignCenter);
-    label->setMargin(24);
-    window.setCentralWidget(label);
-    window.resize(640, 240);
+    // The application title; window captions are the main window's own.
+    QApplication::setApplicationName(vorkel::builtin::rsProgram_name);
+    QApplication::setFont(QFont(QStringLiteral("Arial"), QApplication::font().pointSize()));
+
+    QSettings settings(vorkel::settings_key::kOrganization);
+    vorkel::QtMessageBoxes boxes;
+    vorkel::MainFormEnvironment environment;
+    environment.settings = &settings;
+    environment.boxes = &boxes;
+    environment.logFile =
+        std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) / "log.txt";
+    environment.translationTable = translationResource();
+    environment.discoverPorts = [] { return vorkel::discoverPorts(); };
+    environment.buildIdentifier = buildIdentifier();
+    environment.tickCount = tickCount;
+
+    vorkel::TmainForm window(std::move(environment));
+    vorkel::TForm2 multiplierDialog(window.localization(), &window);
     window.show();
     return app.exec();
 }

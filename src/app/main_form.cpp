@@ -1,0 +1,465 @@
+#include "app/main_form.h"
+
+#include "app/builtin_texts.h"
+#include "app/settings_keys.h"
+#include "ui_TmainForm.h"
+
+#include <algorithm>
+#include <climits>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QStyle>
+
+namespace vorkel {
+namespace {
+
+namespace key = settings_key;
+
+// The window's minimum size at the resolution it was designed for.
+constexpr int kDesignMinimumWidth = 1203;
+constexpr int kDesignMinimumHeight = 932;
+constexpr double kDesignDpi = 144.0;
+
+constexpr int kSensorSetupPage = 1; // the page a first start shows
+constexpr int kMultiplierMin = -127;
+constexpr int kMultiplierMax = 127;
+
+const QStringList kLanguageNames = {QStringLiteral("русский"), QStringLiteral("English"),
+                                    QStringLiteral("Portuguesa"), QStringLiteral("Español")};
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A stored value is used only when it is there and is an integer: anything else (edited by
+// hand, a wrong type) leaves the default in place.
+std::optional<int> storedInt(const QSettings& settings, const QString& name) {
+    const QVariant value = settings.value(name);
+    if (!value.isValid()) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    return ok ? std::optional<int>(number) : std::nullopt;
+}
+
+std::optional<int> storedIntIn(const QSettings& settings, const QString& name, int min, int max) {
+    const std::optional<int> number = storedInt(settings, name);
+    return number && *number >= min && *number <= max ? number : std::nullopt;
+}
+
+} // namespace
+
+MainThreadExecutor qtMainThreadExecutor() {
+    return [](std::function<void()> job) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(job),
+                                  Qt::QueuedConnection);
+    };
+}
+
+TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
+    : QMainWindow(parent)
+    , env_(std::move(environment))
+    , ui_(std::make_unique<Ui::TmainForm>())
+    , localization_(*env_.boxes)
+    , comPort_(qtMainThreadExecutor())
+    , portAdapter_(comPort_)
+    , engine_(mainTimer_, scheduledPacketTimer_, portAdapter_, *this,
+              EngineServices{
+                  [this](std::string_view text) { return localization_.translate(text); },
+                  [this](const std::string& message) { log_->writeLog(fromUtf8(message)); },
+                  [this](const std::string& text) { localization_.showErrorBox(fromUtf8(text)); },
+                  [this] { return env_.tickCount(); }})
+    , exchangeEndingOwner_(engine_)
+    , versionOwner_(engine_, *this)
+    , levelOwner_(engine_, *this) {
+    ui_->setupUi(this);
+    log_ = std::make_unique<EventLog>(*ui_->logListBox, env_.logFile, env_.timeOfDay);
+    savetarDialog_ = {QStringLiteral("Выберите имя файла"), QStringLiteral("Двоичные файлы|*.bin")};
+    openFlashDialog_ = {QStringLiteral("Выберите файл прошивки..."), QStringLiteral("*.*")};
+
+    for (const CommandCode code :
+         {CommandCode::WriteConfiguration, CommandCode::ReadConfiguration,
+          CommandCode::CalibrateEmpty, CommandCode::CalibrateFull, CommandCode::WriteCalibration,
+          CommandCode::ReadCalibration, CommandCode::FirmwareBlock}) {
+        engine_.setReplyOwner(code, &exchangeEndingOwner_);
+    }
+    engine_.setReplyOwner(CommandCode::ReadVersion, &versionOwner_);
+    engine_.setReplyOwner(CommandCode::ReadLevel, &levelOwner_);
+    engine_.setBuildIdentifier(env_.buildIdentifier);
+
+    connect(ui_->ReadVersionButton, &QPushButton::clicked, this,
+            &TmainForm::ReadVersionButtonClick);
+    connect(ui_->clearlogButton, &QPushButton::clicked, this, &TmainForm::clearlogButtonClick);
+    connect(ui_->LitersTableCheckBox, &QCheckBox::clicked, this,
+            &TmainForm::LitersTableCheckBoxClick);
+    connect(ui_->comportComboBox, &QComboBox::activated, this,
+            [this] { engine_.comportComboBoxChange(); });
+
+    FormCreate();
+    qApp->installEventFilter(this);
+}
+
+TmainForm::~TmainForm() {
+    qApp->removeEventFilter(this);
+    FormDestroy();
+}
+
+void TmainForm::FormCreate() {
+    // Engine flags (request state 0, 19200 baud, searching) are the engine's initial state.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    applyMinimumSize();
+
+    ui_->LanguageComboBox->clear();
+    ui_->LanguageComboBox->addItems(kLanguageNames);
+
+    loadSettings();
+
+    // A language that the selector does not offer runs, and is stored, as English.
+    const int languageEntry = languageIndex(languageId_);
+    ui_->LanguageComboBox->setCurrentIndex(languageEntry >= 0 ? languageEntry
+                                                              : languageIndex(kLanguageEnglish));
+    placeLanguageSelector();
+
+    localization_.loadTranslation(env_.translationTable, languageId_);
+
+    fillPortSelector(env_.settings->value(key::kPort).toString());
+
+    localization_.applyTranslation(this);
+    for (auto& [dialog, name] : {std::pair{&savetarDialog_, QStringLiteral("SavetarDialog")},
+                                 std::pair{&openFlashDialog_, QStringLiteral("OpenFlashDialog")}}) {
+        if (localization_.list().contains((name + ".Filter").toStdString())) {
+            dialog->filter = localization_.getTranslation(name + ".Filter");
+        }
+        if (localization_.list().contains(name.toStdString())) {
+            dialog->title = localization_.getTranslation(name);
+        }
+    }
+
+    engine_.recordSensorResetTime();
+    // Qt paints every widget through the window's backing store: flicker-free already.
+    // Not attached (the engine starts so) and no boot loader waiting: "NOT CONNECTED".
+    engine_.setAwaitingFirmware(false);
+    engine_.updateCaption();
+
+    ui_->Panel1->show();
+    ui_->Panel2->show();
+    ui_->Panel3->show();
+    ui_->helplabel->setPlainText(localization_.getTranslation("rsAbout"));
+    ui_->mainPageControl->setTabVisible(ui_->mainPageControl->indexOf(ui_->technologySheet), false);
+    log_->writeLog(localization_.getTranslation("rsConfiguratorLaunched"));
+
+    ui_->tarmaxButton->setVisible(true);
+    ui_->AveragingComboBox->setCurrentIndex(0);
+
+    comPort_.DataBits = 8;
+    comPort_.StopBits = sbONE;
+    comPort_.Parity = ptNONE;
+    comPort_.ReceiveMode = rmRAW;
+    comPort_.WinQSizeIn = 16;
+    comPort_.WinQSizeOut = 16;
+    comPort_.ReceiveCallBack = [this](const ByteString& data) { engine_.ReceiveData(data); };
+    engine_.start();
+
+    // Only now: choosing a language during the run is what the warning is about.
+    connect(ui_->LanguageComboBox, &QComboBox::currentIndexChanged, this,
+            &TmainForm::LanguageComboBoxChange);
+}
+
+void TmainForm::FormDestroy() {
+    if (destroyed_) {
+        return;
+    }
+    destroyed_ = true;
+    log_->writeLog(localization_.getTranslation("rsConfiguratorClosed"));
+    mainTimer_.stop();
+    scheduledPacketTimer_.stop();
+    comPort_.Close(); // ends the receive thread before the settings are written
+    saveSettings();
+}
+
+void TmainForm::applyMinimumSize() {
+    const QScreen* screen = this->screen();
+    const double dpi = screen != nullptr ? screen->logicalDotsPerInch() : 96.0;
+    setMinimumSize(static_cast<int>(kDesignMinimumWidth * dpi / kDesignDpi),
+                   static_cast<int>(kDesignMinimumHeight * dpi / kDesignDpi));
+    resize(minimumSize()); // the window opens at its minimum size unless a size was stored
+}
+
+void TmainForm::placeLanguageSelector() {
+    // At the right end of the page tabs, clear of where a vertical scroll bar would be.
+    auto* corner = new QWidget;
+    auto* layout = new QHBoxLayout(corner);
+    layout->setContentsMargins(0, 3, style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0);
+    layout->addWidget(ui_->LanguageComboBox);
+    ui_->mainPageControl->setCornerWidget(corner, Qt::TopRightCorner);
+}
+
+void TmainForm::fillPortSelector(const QString& storedPort) {
+    ports_ = env_.discoverPorts ? env_.discoverPorts() : std::vector<PortEntry>{};
+    engine_.setPortList(ports_);
+    ui_->comportComboBox->clear();
+    for (const PortEntry& port : ports_) {
+        ui_->comportComboBox->addItem(fromUtf8(port.name));
+    }
+    if (ports_.empty()) {
+        const QString message = localization_.getTranslation("rsComPortsNotFound");
+        log_->writeLog(message);
+        localization_.showErrorBox(message);
+        return;
+    }
+    // Exact match, letter case included; no match selects nothing and opens nothing.
+    ui_->comportComboBox->setCurrentIndex(
+        ui_->comportComboBox->findText(storedPort, Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
+void TmainForm::loadSettings() {
+    QSettings& settings = *env_.settings;
+    if (const auto language = storedInt(settings, key::kLanguage)) {
+        languageId_ = static_cast<std::uint32_t>(*language);
+    }
+    const int technologyPage = ui_->mainPageControl->indexOf(ui_->technologySheet);
+    if (const auto tab = storedIntIn(settings, key::kTab, 0, ui_->mainPageControl->count() - 1);
+        tab && *tab != technologyPage) {
+        // The service page is hidden at every start, so it cannot be the one shown.
+        ui_->mainPageControl->setCurrentIndex(*tab);
+    } else {
+        ui_->mainPageControl->setCurrentIndex(kSensorSetupPage);
+    }
+    if (settings.contains(key::kFlashFileName)) {
+        ui_->flashfileedit->setText(settings.value(key::kFlashFileName).toString());
+        ui_->flashfileedit->setToolTip(ui_->flashfileedit->text());
+    }
+    if (const auto show = storedInt(settings, key::kShowLiters); show && *show != 0) {
+        ui_->LitersTableCheckBox->setChecked(true);
+        LitersTableCheckBoxClick();
+    }
+
+    for (int n = 1; settings.contains(key::litersValue(n)); ++n) {
+        const QString value = settings.value(key::litersValue(n)).toString();
+        const QString liters = settings.value(key::litersLiters(n)).toString();
+        if (!value.isEmpty() && !liters.isEmpty()) {
+            ui_->LitersConversionTable->appendRow(value, liters);
+        }
+    }
+    litersTableLoaded_ = true;
+
+    QRect frame = geometry();
+    if (const auto left = storedInt(settings, key::kWindowLeft))
+        frame.moveLeft(*left);
+    if (const auto top = storedInt(settings, key::kWindowTop))
+        frame.moveTop(*top);
+    if (const auto width = storedIntIn(settings, key::kWindowWidth, 1, QWIDGETSIZE_MAX)) {
+        frame.setWidth(std::max(*width, minimumWidth()));
+    }
+    if (const auto height = storedIntIn(settings, key::kWindowHeight, 1, QWIDGETSIZE_MAX)) {
+        frame.setHeight(std::max(*height, minimumHeight()));
+    }
+    resize(frame.size());
+    // A position on a screen that is no longer there would open the window out of reach.
+    if (QGuiApplication::screenAt(frame.center()) != nullptr) {
+        move(frame.topLeft());
+    }
+
+    if (const auto tk = storedIntIn(settings, key::kMultiplier, kMultiplierMin, kMultiplierMax)) {
+        ui_->tkoeffUpDown->setPosition(*tk);
+    }
+    if (const auto n = storedIntIn(settings, key::kOutlierAllowance, 0, INT_MAX)) {
+        filter_.outlierAllowance = *n;
+    }
+    if (const auto n = storedIntIn(settings, key::kStabilityTolerance, 0, INT_MAX)) {
+        filter_.stabilityTolerance = *n;
+    }
+    if (const auto n = storedIntIn(settings, key::kWindowLength, 1, INT_MAX)) {
+        filter_.windowLength = *n;
+    }
+    if (const auto n = storedIntIn(settings, key::kJumpThreshold, 0, INT_MAX)) {
+        filter_.jumpThreshold = *n;
+    }
+}
+
+std::uint32_t TmainForm::selectedLanguageId() const {
+    const int entry = ui_->LanguageComboBox->currentIndex();
+    return entry >= 0 && static_cast<std::size_t>(entry) < kSelectorLanguageCount
+               ? kSelectorLanguages[entry]
+               : kLanguageEnglish;
+}
+
+void TmainForm::saveSettings() {
+    QSettings& settings = *env_.settings;
+    settings.setValue(key::kPort, ui_->comportComboBox->currentText());
+    settings.setValue(key::kFlashFileName, ui_->flashfileedit->text());
+    settings.setValue(key::kTab, ui_->mainPageControl->currentIndex());
+    settings.setValue(key::kLanguage, static_cast<int>(selectedLanguageId()));
+    settings.setValue(key::kWindowLeft, x());
+    settings.setValue(key::kWindowTop, y());
+    settings.setValue(key::kWindowWidth, width());
+    settings.setValue(key::kWindowHeight, height());
+    settings.setValue(key::kOutlierAllowance, filter_.outlierAllowance);
+    settings.setValue(key::kStabilityTolerance, filter_.stabilityTolerance);
+    settings.setValue(key::kWindowLength, filter_.windowLength);
+    settings.setValue(key::kJumpThreshold, filter_.jumpThreshold);
+    settings.setValue(key::kMultiplier, ui_->tkoeffUpDown->position());
+    settings.setValue(key::kShowLiters, ui_->LitersTableCheckBox->isChecked() ? 1 : 0);
+
+    // Complete rows only, numbered without gaps; the pair after the last one goes, so that a
+    // longer table of an earlier run is not read back.
+    const TValueListEditor& table = *ui_->LitersConversionTable;
+    int written = 0;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        if (!table.key(row).isEmpty() && !table.value(row).isEmpty()) {
+            ++written;
+            settings.setValue(key::litersValue(written), table.key(row));
+            settings.setValue(key::litersLiters(written), table.value(row));
+        }
+    }
+    settings.remove(key::litersValue(written + 1));
+    settings.remove(key::litersLiters(written + 1));
+    settings.sync();
+}
+
+void TmainForm::closeEvent(QCloseEvent* event) {
+    if (engine_.requestState() == request_state::kFirmwareUpdate) {
+        event->ignore(); // a transfer cannot be interrupted halfway
+        return;
+    }
+    if (engine_.isAwaitingFirmware() &&
+        !env_.boxes->confirm(builtin::rsWarningTitle, builtin::rsAwaitingFirmwareUpdate)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+bool TmainForm::eventFilter(QObject* watched, QEvent* event) {
+    // Keys reach the window before the focused control, whatever that control is.
+    if (event->type() == QEvent::KeyPress) {
+        auto* target = qobject_cast<QWidget*>(watched);
+        if (target != nullptr && target->window() == this &&
+            FormKeyDown(static_cast<QKeyEvent*>(event)->key())) {
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TmainForm::FormKeyDown(int key) {
+    if (key == Qt::Key_F12) {
+        const int page = ui_->mainPageControl->indexOf(ui_->technologySheet);
+        ui_->mainPageControl->setTabVisible(page, !ui_->mainPageControl->isTabVisible(page));
+        return true;
+    }
+    if (key == Qt::Key_F11) {
+        ui_->emptytaredit->setEnabled(!ui_->emptytaredit->isEnabled());
+        ui_->fulltaredit->setEnabled(!ui_->fulltaredit->isEnabled());
+        return true;
+    }
+    return false;
+}
+
+void TmainForm::ReadVersionButtonClick() {
+    if (engine_.requestState() != request_state::kIdle) {
+        return;
+    }
+    enableCommandControls(false);
+    engine_.SendCommand(CommandCode::ReadVersion, FrameData{}, request_state::kVersionRead);
+}
+
+void TmainForm::LanguageComboBoxChange(int index) {
+    localization_.showWarningBox(localization_.restartWarning(index));
+}
+
+void TmainForm::clearlogButtonClick() {
+    log_->clear();
+}
+
+void TmainForm::LitersTableCheckBoxClick() {
+    ui_->LitersIndicator->setVisible(ui_->LitersTableCheckBox->isChecked());
+}
+
+// --- EngineView -------------------------------------------------------------------------------
+
+void TmainForm::setCaption(const std::string& caption) {
+    setWindowTitle(fromUtf8(caption));
+}
+
+void TmainForm::enableCommandControls(bool enabled) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             ui_->writetarButton, ui_->readtarButton, ui_->readtar2Button, ui_->ReadVersionButton,
+             ui_->readconfButton, ui_->readconfbutton2, ui_->comportComboBox, ui_->test05button}) {
+        control->setEnabled(enabled);
+    }
+    if (enabled) {
+        ui_->flashprogresspanel->hide();
+    }
+}
+
+void TmainForm::enableConfigurationControls(bool enabled) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{ui_->outputmoderadio, ui_->unizhUpDown, ui_->uverhUpDown,
+                                         ui_->AveragingComboBox, ui_->tkoeffUpDown}) {
+        control->setEnabled(enabled);
+    }
+}
+
+void TmainForm::enableStartFlash(bool enabled) {
+    ui_->startflashButton->setEnabled(enabled);
+}
+
+void TmainForm::enableMultiplierButton(bool enabled) {
+    ui_->tkoeffButton->setEnabled(enabled);
+}
+
+void TmainForm::blankLevelDisplays() {
+    ui_->levelpct->setText(QStringLiteral("?"));
+    ui_->levelRaw->clear();
+    ui_->levelU->clear();
+    ui_->levelfreq->clear();
+    ui_->levelProgressBar->setValue(0);
+}
+
+void TmainForm::resetReadingDisplays() {
+    ui_->levelpct->setText(QStringLiteral("000"));
+    ui_->levelRaw->setText(QStringLiteral("0000"));
+    ui_->levelU->setText(QStringLiteral("000"));
+    ui_->levelfreq->setText(QStringLiteral("000"));
+    ui_->tempLabel->clear();
+    ui_->levelProgressBar->setValue(0);
+    ui_->ProgramVersionLabel->clear();
+    ui_->BootloaderVersionLabel->clear();
+    ui_->IzmerVersionLabel->clear();
+}
+
+int TmainForm::selectedPortIndex() const {
+    return ui_->comportComboBox->currentIndex();
+}
+
+std::string TmainForm::selectedPortText() const {
+    return ui_->comportComboBox->currentText().toStdString();
+}
+
+// --- ReadingsView -----------------------------------------------------------------------------
+
+void TmainForm::showVersion(const VersionDisplay& version) {
+    ui_->ProgramVersionLabel->setText(fromUtf8(version.program));
+    ui_->BootloaderVersionLabel->setText(fromUtf8(version.bootloader));
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             ui_->portspeedComboBox, ui_->rs485rangeComboBox, ui_->mastermodeCheckBox}) {
+        control->setEnabled(version.rs485OptionsEnabled);
+    }
+}
+
+void TmainForm::showMeasuringModule(const std::string& text) {
+    ui_->IzmerVersionLabel->setText(fromUtf8(text));
+}
+
+void TmainForm::showRawLevel(std::uint32_t level) {
+    ui_->levelRaw->setText(QString::number(level));
+}
+
+} // namespace vorkel

@@ -1,0 +1,31 @@
+#include "app/message_boxes.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace vorkel {
+namespace {
+
+// System-modal as far as the platform allows: modal to the whole application and kept above
+// every window, without an owner.
+void makeSystemModal(QMessageBox& box) {
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+}
+
+} // namespace
+
+void QtMessageBoxes::stop(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok);
+    makeSystemModal(box);
+    box.exec();
+}
+
+bool QtMessageBoxes::confirm(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Cancel);
+    makeSystemModal(box);
+    return box.exec() == QMessageBox::Ok;
+}
+
+} // namespace vorkel

@@ -1,0 +1,28 @@
+// The program's modal message boxes, behind an interface so that tests answer them without a
+// person. Every call returns when the box has been dismissed; while it is open the event loop
+// runs (received bytes and timers are handled).
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace vorkel {
+
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // Stop icon, one OK button, above every window.
+    virtual void stop(const QString& title, const QString& text) = 0;
+    // OK and Cancel; true for OK.
+    virtual bool confirm(const QString& title, const QString& text) = 0;
+};
+
+// The real boxes.
+class QtMessageBoxes : public MessageBoxes {
+public:
+    void stop(const QString& title, const QString& text) override;
+    bool confirm(const QString& title, const QString& text) override;
+};
+
+} // namespace vorkel

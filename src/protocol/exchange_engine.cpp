@@ -1,0 +1,289 @@
+#include "protocol/exchange_engine.h"
+
+#include "transport/comport.h"
+
+#include <algorithm>
+
+namespace vorkel {
+namespace {
+
+constexpr std::string_view kProgramVersion = "1.8";
+
+bool isQuietState(std::uint8_t state) {
+    // Polls and firmware blocks are not logged: they would flood the log.
+    return state == request_state::kIdle || state == request_state::kLevelPoll ||
+           state == request_state::kFirmwareUpdate;
+}
+
+} // namespace
+
+std::string hexBytes(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (const std::uint8_t byte : bytes) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
+        text += ' ';
+    }
+    return text;
+}
+
+ExchangeEngine::ExchangeEngine(EngineTimer& mainTimer, EngineTimer& scheduledPacketTimer,
+                               SensorPort& port, EngineView& view, EngineServices services)
+    : mainTimer_(mainTimer)
+    , scheduledPacketTimer_(scheduledPacketTimer)
+    , port_(port)
+    , view_(view)
+    , services_(std::move(services)) {
+    mainTimer_.setInterval(kReplyTimeoutMs);
+    mainTimer_.setHandler([this] { mainTimerTimer(); });
+    scheduledPacketTimer_.setInterval(kPollDelayAfterOpenMs);
+    scheduledPacketTimer_.setHandler([this] { ScheduledPacketTimerTimer(); });
+}
+
+void ExchangeEngine::setReplyOwner(CommandCode code, ReplyOwner* owner) {
+    owners_[toByte(code)] = owner;
+}
+
+void ExchangeEngine::log(std::string_view key, std::span<const std::uint8_t> bytes) {
+    services_.writeLog(services_.translate(key) + hexBytes(bytes));
+}
+
+void ExchangeEngine::armPoll(std::uint32_t delayMs) {
+    scheduledPacketTimer_.stop();
+    scheduledPacketTimer_.setInterval(delayMs);
+    scheduledPacketTimer_.start();
+}
+
+void ExchangeEngine::SendCommand(CommandCode code, const FrameData& data, std::uint8_t state) {
+    nextRequestState_ = state;
+    pendingFrame_ = buildRequest(code, data);
+    scheduledPacketTimer_.stop();
+    transmit();
+}
+
+void ExchangeEngine::transmit() {
+    if (pendingFrame_) {
+        lastFrame_ = pendingFrame_;
+        pendingFrame_.reset();
+    } else if (!lastFrame_) {
+        return;
+    }
+    // Logged while a command other than a poll or a firmware block is outstanding.
+    if (!isQuietState(requestState_)) {
+        log("rsSent", *lastFrame_);
+    }
+    port_.write(*lastFrame_);
+    requestState_ = nextRequestState_;
+    nextRequestState_ = request_state::kIdle;
+    mainTimer_.stop();
+    mainTimer_.start();
+}
+
+void ExchangeEngine::setRequestState(std::uint8_t state) {
+    if (state == requestState_) {
+        return;
+    }
+    requestState_ = state;
+    if (state == request_state::kIdle && !awaitingFirmware_) {
+        armPoll(kPollDelayMs);
+    }
+}
+
+void ExchangeEngine::recordSensorResetTime() {
+    sensorResetTime_ = services_.tickCount();
+}
+
+void ExchangeEngine::setAttached(bool attached) {
+    if (!attached) {
+        searching_ = true;
+    }
+    if (attached && !attached_) {
+        recordSensorResetTime();
+        if (requestState_ != request_state::kIdle && requestState_ != request_state::kLevelPoll) {
+            services_.writeLog(services_.translate("rsDeviceAttached") + " " +
+                               view_.selectedPortText());
+        }
+    }
+    attached_ = attached;
+    updateCaption();
+    if (!attached) {
+        view_.resetReadingDisplays();
+    }
+}
+
+void ExchangeEngine::updateCaption() {
+    std::string caption = services_.translate("rsProgram_name") + " " +
+                          std::string(kProgramVersion) + " CRC: " + buildIdentifier_ + " | ";
+    if (attached_) {
+        caption += services_.translate("rsAttached") + " " + view_.selectedPortText();
+        if (awaitingFirmware_) {
+            caption += services_.translate("rsFlashing");
+        }
+    } else {
+        caption += services_.translate("rsNotAttached");
+    }
+    view_.setCaption(caption);
+}
+
+void ExchangeEngine::reopenPort() {
+    const int selected = view_.selectedPortIndex();
+    if (selected < 0 || static_cast<std::size_t>(selected) >= ports_.size()) {
+        return;
+    }
+    attached_ = false; // directly: no log line, no caption change
+    port_.setBaud(currentBaud());
+    port_.close();
+    port_.setPort(ports_[static_cast<std::size_t>(selected)].path);
+    std::optional<EComError> failure;
+    try {
+        port_.open();
+    } catch (const EComError& error) {
+        failure = error;
+    }
+    // Whether or not the port opened: nothing of the old connection survives.
+    replyBuffer_.clear();
+    lastFrame_.reset();
+    pendingFrame_.reset();
+    view_.enableMultiplierButton(false);
+    view_.enableConfigurationControls(false);
+    view_.blankLevelDisplays();
+    if (failure) {
+        throw *failure; // no poll is scheduled: the engine waits until a port is chosen again
+    }
+    setRequestState(request_state::kIdle);
+    armPoll(kPollDelayAfterOpenMs);
+}
+
+void ExchangeEngine::withPortErrorsShown(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const EComError& error) {
+        services_.showErrorBox(error.what());
+    }
+}
+
+void ExchangeEngine::start() {
+    withPortErrorsShown([this] { reopenPort(); });
+}
+
+void ExchangeEngine::comportComboBoxChange() {
+    withPortErrorsShown([this] {
+        reopenPort();
+        view_.enableConfigurationControls(false);
+    });
+}
+
+void ExchangeEngine::ScheduledPacketTimerTimer() {
+    scheduledPacketTimer_.stop();
+    SendCommand(CommandCode::ReadLevel, kPollData, request_state::kLevelPoll);
+}
+
+void ExchangeEngine::mainTimerTimer() {
+    withPortErrorsShown([this] {
+        mainTimer_.stop();
+        view_.enableCommandControls(true);
+        services_.writeLog(services_.translate("rsDeviceTimeout"));
+        if (searching_) {
+            baudSelector_ = !baudSelector_;
+            reopenPort();
+        }
+        bool requestSent = false;
+        switch (requestState_) {
+        case request_state::kIdle:
+            setAttached(false);
+            SendCommand(CommandCode::ReadLevel, kPollData, request_state::kLevelPoll);
+            requestSent = true;
+            break;
+        case request_state::kLevelPoll:
+            setAttached(false);
+            break;
+        default:
+            // An unanswered command: said once, the line reset, the frame sent once more.
+            services_.showErrorBox(services_.translate("rsResponseNotReceived"));
+            port_.close();
+            port_.open();
+            setRequestState(request_state::kIdle);
+            break;
+        }
+        if (abandonTransfer_) {
+            abandonTransfer_();
+        }
+        view_.enableCommandControls(true);
+        view_.enableStartFlash(true);
+        if (!requestSent) {
+            if (!pendingFrame_ && requestState_ == request_state::kLevelPoll) {
+                SendCommand(CommandCode::ReadLevel, kPollData, request_state::kLevelPoll);
+            } else {
+                transmit();
+            }
+        }
+    });
+}
+
+void ExchangeEngine::ReceiveData(const ByteString& data) {
+    replyBuffer_.insert(replyBuffer_.end(), data.begin(), data.end());
+    const auto start = std::find(replyBuffer_.begin(), replyBuffer_.end(), kReplyStart);
+    if (start != replyBuffer_.end()) {
+        replyBuffer_.erase(replyBuffer_.begin(), start);
+    }
+    bool failed = false;
+    if (replyBuffer_.size() >= kFrameSize) {
+        mainTimer_.stop();
+        const std::uint8_t entryState = requestState_;
+        if (!isQuietState(entryState)) {
+            log("rsReceivedData", replyBuffer_);
+        }
+        // The frame leaves the buffer before it is handled: a reply that arrives while a box
+        // of this handling is open is assembled on its own and never mixed with this one.
+        // The rest of this chunk is dropped; a reply never starts in the tail of another.
+        Frame reply;
+        std::copy_n(replyBuffer_.begin(), kFrameSize, reply.begin());
+        replyBuffer_.clear();
+
+        std::uint8_t finalState = request_state::kIdle;
+        if (reply[frame_offset::kStart] == kBootloaderStart &&
+            requestState_ != request_state::kFirmwareUpdate) {
+            // A boot loader waiting for firmware: no checksum check, polls every 3 s.
+            awaitingFirmware_ = true;
+            setAttached(true);
+            failed = true;
+            armPoll(kPollDelayAfterOpenMs);
+        } else if (!searching_ && frameChecksum(reply) != reply[frame_offset::kChecksum]) {
+            setAttached(false);
+            failed = true;
+            services_.showErrorBox(services_.translate("rsInvalidResponseChecksum"));
+        } else {
+            // While searching, any frame is welcome: the checksum is not compared.
+            searching_ = false;
+            setAttached(true);
+            awaitingFirmware_ = false; // after the caption: "waiting" shows until the next reply
+            finalState = dispatch(reply, entryState, failed);
+        }
+        setRequestState(finalState);
+    }
+    if (failed) {
+        view_.enableCommandControls(true);
+        if (abandonTransfer_) {
+            abandonTransfer_();
+        }
+        view_.enableStartFlash(true);
+    }
+    // Polling never stops for good while the port is open.
+    if (!scheduledPacketTimer_.isActive() && !mainTimer_.isActive()) {
+        armPoll(kPollDelayMs);
+    }
+}
+
+std::uint8_t ExchangeEngine::dispatch(const Frame& reply, std::uint8_t entryState, bool& failed) {
+    ReplyOwner* owner = owners_[reply[frame_offset::kCode]];
+    if (owner == nullptr || !isKnownCommandCode(reply[frame_offset::kCode])) {
+        services_.showErrorBox(services_.translate("rsInvalidResponse"));
+        failed = true;
+        return request_state::kIdle;
+    }
+    return owner->handleReply(reply, entryState);
+}
+
+} // namespace vorkel

@@ -1,0 +1,112 @@
+// The exchange engine and the reply handler: one request outstanding at a time, a 2 s reply
+// time-out with one retransmission of an unanswered command, the level poll once a second
+// while idle, the baud search (19200/9600) while the sensor does not answer, the window
+// caption, and the checking and dispatching of every reply by its code.
+//
+// Everything runs on the main thread: button handlers, the two timers and ReceiveData, which
+// the serial port calls with every chunk of received bytes. Modal boxes shown from here run a
+// nested event loop, so ReceiveData may run inside another handler; the state below stays
+// consistent across that.
+#pragma once
+
+#include "protocol/engine_seams.h"
+#include "protocol/frame.h"
+#include "protocol/reply_owner.h"
+#include "transport/byte_string.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorkel {
+
+class ExchangeEngine {
+public:
+    static constexpr std::uint32_t kReplyTimeoutMs = 2000;
+    static constexpr std::uint32_t kPollDelayMs = 1000;
+    static constexpr std::uint32_t kPollDelayAfterOpenMs = 3000; // also while a boot loader waits
+    static constexpr std::uint32_t kFastBaud = 19200;
+    static constexpr std::uint32_t kSlowBaud = 9600;
+    static constexpr FrameData kPollData{4, 0, 0, 0, 0};
+
+    ExchangeEngine(EngineTimer& mainTimer, EngineTimer& scheduledPacketTimer, SensorPort& port,
+                   EngineView& view, EngineServices services);
+
+    // The port list of port discovery, index-aligned with the port selector.
+    void setPortList(std::vector<PortEntry> ports) { ports_ = std::move(ports); }
+    // The four hex digits of the build identifier shown in the caption.
+    void setBuildIdentifier(std::string identifier) { buildIdentifier_ = std::move(identifier); }
+
+    // Who handles the replies of a code. Codes without an owner are rejected as unknown.
+    void setReplyOwner(CommandCode code, ReplyOwner* owner);
+    // Called when a failure abandons whatever firmware transfer is running.
+    void setAbandonTransfer(std::function<void()> abandon) {
+        abandonTransfer_ = std::move(abandon);
+    }
+
+    // --- the engine's operations --------------------------------------------------------
+    void SendCommand(CommandCode code, const FrameData& data, std::uint8_t state);
+    void transmit();
+    void setRequestState(std::uint8_t state);
+    // Sets the state without the side effects of setRequestState ("set state 1, send").
+    void forceRequestState(std::uint8_t state) { requestState_ = state; }
+    void setAttached(bool attached);
+    void recordSensorResetTime();
+    void updateCaption();
+
+    // --- event handlers: EComError from opening the port ends here, in an error box ---------
+    // Start-up: opens the selected port (nothing when none is selected).
+    void start();
+    void mainTimerTimer();
+    void ScheduledPacketTimerTimer();
+    void comportComboBoxChange();
+    // The port's receive callback.
+    void ReceiveData(const ByteString& data);
+
+    // --- state, for the window and the subsystems --------------------------------------------
+    std::uint8_t requestState() const { return requestState_; }
+    bool isAttached() const { return attached_; }
+    bool isSearching() const { return searching_; }
+    bool isAwaitingFirmware() const { return awaitingFirmware_; }
+    void setAwaitingFirmware(bool awaiting) { awaitingFirmware_ = awaiting; }
+    std::uint32_t currentBaud() const { return baudSelector_ ? kFastBaud : kSlowBaud; }
+    void setBaudSelector(bool fast) { baudSelector_ = fast; }
+    std::uint32_t sensorResetTime() const { return sensorResetTime_; }
+    EngineView& view() { return view_; }
+    const EngineServices& services() const { return services_; }
+
+private:
+    void reopenPort();
+    void withPortErrorsShown(const std::function<void()>& handler);
+    void log(std::string_view key, std::span<const std::uint8_t> bytes);
+    void armPoll(std::uint32_t delayMs);
+    std::uint8_t dispatch(const Frame& reply, std::uint8_t entryState, bool& failed);
+
+    EngineTimer& mainTimer_;
+    EngineTimer& scheduledPacketTimer_;
+    SensorPort& port_;
+    EngineView& view_;
+    EngineServices services_;
+    std::array<ReplyOwner*, 256> owners_{};
+    std::function<void()> abandonTransfer_;
+    std::vector<PortEntry> ports_;
+    std::string buildIdentifier_ = "0000";
+
+    std::uint8_t requestState_ = request_state::kPortNeverOpened;
+    std::uint8_t nextRequestState_ = request_state::kPortNeverOpened;
+    std::optional<Frame> pendingFrame_;
+    std::optional<Frame> lastFrame_;
+    ByteString replyBuffer_;
+    bool attached_ = false;
+    bool searching_ = true;
+    bool baudSelector_ = true; // true: 19200 baud
+    bool awaitingFirmware_ = false;
+    std::uint32_t sensorResetTime_ = 0;
+};
+
+// "31 05 04 00 00 00 00 09 ": two upper-case hex digits and a space per byte.
+std::string hexBytes(std::span<const std::uint8_t> bytes);
+
+} // namespace vorkel

@@ -1,0 +1,120 @@
+// applyTranslation over a small tree with one control of every kind.
+#include "app/localization.h"
+#include "app/widgets/labeled_edit.h"
+#include "app/widgets/radio_group.h"
+#include "app/widgets/static_text.h"
+#include "app/widgets/value_list_editor.h"
+#include "support/qt_fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace vorkel {
+namespace {
+
+QByteArray tableOf(const QString& rows) {
+    const QString text = "name,a,b,c,d\r\n,19,9,16,40A\r\nLanguageChangeWarning,w,w,w,w\r\n" + rows;
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const QChar c : text) {
+        bytes.append(static_cast<char>(c.unicode() & 0xFF));
+        bytes.append(static_cast<char>(c.unicode() >> 8));
+    }
+    return bytes;
+}
+
+template <typename T> T* add(QWidget* parent, const char* name) {
+    auto* widget = new T(parent);
+    widget->setObjectName(name);
+    parent->layout()->addWidget(widget);
+    return widget;
+}
+
+TEST(ApplyTranslation, setsEachKindOfControlFromItsKeys) {
+    test::RecordingBoxes boxes;
+    Localization localization(boxes);
+    localization.loadTranslation(tableOf("addressedit.sublabel,x,Sensor address,x,x\r\n"
+                                         "ADDRESSEDIT,x,unread,x,x\r\n"
+                                         "onlyName,x,Both,x,x\r\n"
+                                         "mode,x,Output mode,x,x\r\nmode.Item1,x,frequency,x,x\r\n"
+                                         "grid.Column1,x,Values,x,x\r\n"
+                                         "page2,x,Second page,x,x\r\n"
+                                         "combo.Item0,x,off,x,x\r\ncombo,x,NOT USED,x,x\r\n"
+                                         "check,x,auto push data,x,x\r\n"
+                                         "plain,x,A label,x,x\r\nstatic,x,A static text,x,x\r\n"
+                                         "button,x,Press,x,x\r\ngroup,x,A group,x,x\r\n"
+                                         "panel,x,NOT USED,x,x\r\nedit,x,NOT USED,x,x\r\n"),
+                                 0x09);
+
+    QWidget root;
+    root.setObjectName("root");
+    new QVBoxLayout(&root);
+    auto* address = add<TLabeledEdit>(&root, "addressEdit");
+    auto* onlyName = add<TLabeledEdit>(&root, "onlyName");
+    auto* mode = add<TRadioGroup>(&root, "mode");
+    mode->setItems({"аналоговый", "частотный"});
+    auto* grid = add<TValueListEditor>(&root, "grid");
+    grid->setKeyTitle("Значения");
+    auto* pages = add<QTabWidget>(&root, "pages");
+    auto* page1 = new QWidget;
+    page1->setObjectName("page1");
+    auto* page2 = new QWidget;
+    page2->setObjectName("page2");
+    pages->addTab(page1, "Первая");
+    pages->addTab(page2, "Вторая");
+    auto* combo = add<QComboBox>(&root, "combo");
+    combo->addItems({"выкл", "2 с"});
+    auto* check = add<QCheckBox>(&root, "check");
+    auto* group = add<QGroupBox>(&root, "group");
+    new QVBoxLayout(group);
+    auto* plain = add<QLabel>(group, "plain"); // inside a container: reached by the walk
+    auto* staticText = add<TStaticText>(group, "static");
+    auto* button = add<QPushButton>(group, "button");
+    auto* panel = add<QWidget>(&root, "panel");
+    auto* edit = add<QLineEdit>(&root, "edit");
+    edit->setText("design");
+
+    localization.applyTranslation(&root);
+
+    EXPECT_EQ(address->labelText(), "Sensor address");
+    EXPECT_EQ(address->text(), "unread");
+    EXPECT_EQ(onlyName->labelText(), "Both"); // only <Name>: on the label and in the edit
+    EXPECT_EQ(onlyName->text(), "Both");
+    EXPECT_EQ(mode->title(), "Output mode");
+    EXPECT_EQ(mode->itemText(0), "аналоговый");
+    EXPECT_EQ(mode->itemText(1), "frequency");
+    EXPECT_EQ(grid->keyTitle(), "Значения");
+    EXPECT_EQ(grid->valueTitle(), "Values");
+    EXPECT_EQ(pages->tabText(0), "Первая");
+    EXPECT_EQ(pages->tabText(1), "Second page");
+    EXPECT_EQ(combo->itemText(0), "off");
+    EXPECT_EQ(combo->itemText(1), "2 с");
+    EXPECT_EQ(check->text(), "auto push data");
+    EXPECT_EQ(plain->text(), "A label");
+    EXPECT_EQ(staticText->text(), "A static text");
+    EXPECT_EQ(button->text(), "Press");
+    EXPECT_EQ(group->title(), "A group");
+    EXPECT_EQ(panel->windowTitle(), "");
+    EXPECT_EQ(edit->text(), "design");
+}
+
+TEST(ErrorAndWarningBoxes, takeTheirTitlesFromTheList) {
+    test::RecordingBoxes boxes;
+    Localization localization(boxes);
+    localization.loadTranslation(test::shippedTranslation(), 0x409);
+    localization.showErrorBox("No response from sensor!");
+    localization.showWarningBox("Calibration file not saved!");
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].title, " Error!");
+    EXPECT_EQ(boxes.shown[1].title, " Warning");
+    EXPECT_EQ(boxes.shown[1].text, "Calibration file not saved!");
+}
+
+} // namespace
+} // namespace vorkel

@@ -1,0 +1,360 @@
+// The real main window, headless: start-up, captions, settings, hot keys, closing.
+#include "app/main_form.h"
+#include "app/settings_keys.h"
+#include "support/qt_fakes.h"
+#include "support/temp_dir.h"
+#include "ui_TmainForm.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+namespace vorkel {
+namespace {
+
+namespace key = settings_key;
+using test::RecordingBoxes;
+
+class MainForm : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    QString settingsFile = QString::fromStdString((dir / "Ketrafo.conf").string());
+    std::unique_ptr<QSettings> settings =
+        std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
+    RecordingBoxes boxes;
+    std::vector<PortEntry> ports{{"COM3", (dir / "COM3").string()},
+                                 {"ttyUSB0", (dir / "ttyUSB0").string()}};
+    std::optional<QByteArray> table = test::shippedTranslation();
+    std::unique_ptr<TmainForm> window;
+
+    TmainForm& start() {
+        MainFormEnvironment environment;
+        environment.settings = settings.get();
+        environment.boxes = &boxes;
+        environment.logFile = dir / "log.txt";
+        environment.translationTable = table;
+        environment.discoverPorts = [this] { return ports; };
+        environment.buildIdentifier = "3FA9";
+        environment.tickCount = [] { return 5000u; };
+        environment.timeOfDay = [] { return TimeOfDay{9, 5, 7, 42}; };
+        window = std::make_unique<TmainForm>(std::move(environment));
+        return *window;
+    }
+
+    // Shut-down, then the settings as the next start reads them.
+    QSettings& stopAndReread() {
+        window.reset();
+        settings = std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
+        return *settings;
+    }
+
+    Ui::TmainForm& ui() { return window->ui(); }
+
+    std::vector<std::string> logFileLines() {
+        std::ifstream file(dir / "log.txt", std::ios::binary);
+        std::vector<std::string> lines;
+        std::string line;
+        while (std::getline(file, line)) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+};
+
+TEST_F(MainForm, aFirstStartIsInEnglishOnTheConfigurationPageWithNoPortChosen) {
+    start();
+    EXPECT_EQ(ui().LanguageComboBox->currentText(), "English");
+    EXPECT_EQ(ui().mainPageControl->currentWidget(), ui().sensorsetupTabSheet);
+    EXPECT_EQ(ui().comportComboBox->count(), 2);
+    EXPECT_EQ(ui().comportComboBox->itemText(0), "COM3");
+    EXPECT_EQ(ui().comportComboBox->currentIndex(), -1);
+    EXPECT_TRUE(boxes.shown.empty()); // nothing was opened, nothing failed
+    ASSERT_EQ(ui().logListBox->count(), 1);
+    EXPECT_EQ(ui().logListBox->item(0)->text(), "Configurator started.");
+    EXPECT_EQ(window->windowTitle(), "Configurator 1.8 CRC: 3FA9 | NOT CONNECTED");
+    EXPECT_FALSE(
+        ui().mainPageControl->isTabVisible(ui().mainPageControl->indexOf(ui().technologySheet)));
+
+    QSettings& stored = stopAndReread();
+    EXPECT_EQ(stored.value(key::kLanguage).toInt(), 0x09);
+    EXPECT_EQ(stored.value(key::kPort).toString(), "");
+    EXPECT_EQ(stored.value(key::kTab).toInt(), 1);
+    EXPECT_EQ(stored.value(key::kOutlierAllowance).toInt(), 1);
+    EXPECT_EQ(stored.value(key::kStabilityTolerance).toInt(), 2);
+    EXPECT_EQ(stored.value(key::kWindowLength).toInt(), 3);
+    EXPECT_EQ(stored.value(key::kJumpThreshold).toInt(), 20);
+    EXPECT_EQ(stored.value(key::kMultiplier).toInt(), 0);
+    EXPECT_EQ(stored.value(key::kShowLiters).toInt(), 0);
+    for (const QString& name : {key::kFlashFileName, key::kWindowLeft, key::kWindowTop,
+                                key::kWindowWidth, key::kWindowHeight}) {
+        EXPECT_TRUE(stored.contains(name)) << name.toStdString();
+    }
+    EXPECT_EQ(logFileLines().back(), "09:05:07.042 Configurator paused\r");
+}
+
+TEST_F(MainForm, translatesEveryKindOfControlAtStart) {
+    start();
+    EXPECT_EQ(ui().addressEdit->labelText(), "Sensor address");
+    EXPECT_EQ(ui().addressEdit->text(), "unread");
+    EXPECT_EQ(ui().emptytaredit->labelText(), "Empty");
+    EXPECT_EQ(ui().emptytaredit->text(), "0"); // no key for the content: design text stays
+    EXPECT_EQ(ui().mainPageControl->tabText(0), "Sensor indications");
+    EXPECT_EQ(ui().mainPageControl->tabText(4), "Service");
+    EXPECT_EQ(ui().outputmoderadio->title(), "Output mode");
+    EXPECT_EQ(ui().outputmoderadio->itemText(1), "frequency");
+    EXPECT_EQ(ui().AveragingComboBox->itemText(0), "off");
+    EXPECT_EQ(ui().AveragingComboBox->itemText(33), "128 s"); // the first of two rows
+    EXPECT_EQ(ui().tarEditor->columnTitle(0), "Liters");
+    EXPECT_EQ(ui().LitersConversionTable->columnTitle(0), "Values");
+    EXPECT_EQ(ui().mastermodeCheckBox->text(), "auto push data");
+    EXPECT_EQ(ui().tarbakGroupBox->title(), "Calibration");
+    EXPECT_EQ(ui().clearlogButton->text(), "Clear logs");
+    EXPECT_EQ(ui().comportLabel->text(), "Port:");
+    EXPECT_EQ(ui().portspeedComboBox->itemText(0), "19200"); // no key: design text
+    EXPECT_EQ(ui().izmerversioncaption->text(), "ID: IZMER CRC8");
+    EXPECT_TRUE(ui().helplabel->toPlainText().startsWith("General information"));
+    EXPECT_EQ(window->openFlashDialog().title, "Select firmware file...");
+    EXPECT_EQ(window->openFlashDialog().filter, "*.*");
+    EXPECT_EQ(window->savetarDialog().title, "Выберите имя файла"); // the table has no row
+}
+
+TEST_F(MainForm, withoutATranslationTableTheBuiltInTextsAndKeysShow) {
+    table.reset();
+    start();
+    EXPECT_EQ(ui().mainPageControl->tabText(1), "Настройка датчика");
+    EXPECT_EQ(ui().clearlogButton->text(), "Очистить журнал");
+    EXPECT_EQ(ui().logListBox->item(0)->text(), "rsConfiguratorLaunched");
+    EXPECT_EQ(window->windowTitle(), "rsProgram_name 1.8 CRC: 3FA9 | rsNotAttached");
+    window->LanguageComboBoxChange(3);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, "rsWarningTitle");
+    EXPECT_EQ(boxes.shown[0].text, "");
+}
+
+TEST_F(MainForm, startsInTheStoredLanguage) {
+    settings->setValue(key::kLanguage, 0x416);
+    start();
+    EXPECT_EQ(ui().LanguageComboBox->currentText(), "Portuguesa");
+    EXPECT_EQ(window->localization().list().column(), 3);
+    EXPECT_EQ(stopAndReread().value(key::kLanguage).toInt(), 0x16);
+}
+
+TEST_F(MainForm, aLanguageNoColumnListsRunsAndIsStoredAsEnglish) {
+    settings->setValue(key::kLanguage, 0xC0A);
+    start();
+    EXPECT_EQ(ui().LanguageComboBox->currentText(), "English");
+    EXPECT_EQ(ui().clearlogButton->text(), "Clear logs");
+    EXPECT_EQ(stopAndReread().value(key::kLanguage).toInt(), 0x09);
+}
+
+TEST_F(MainForm, choosingALanguageWarnsInThatLanguageAndTakesEffectNextTime) {
+    start();
+    ui().LanguageComboBox->setCurrentIndex(3);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, " Warning");
+    EXPECT_EQ(boxes.shown[0].text, "Para cambiar el idioma del programa, reinicie el programa");
+    EXPECT_EQ(ui().clearlogButton->text(), "Clear logs"); // unchanged until the next start
+    EXPECT_EQ(stopAndReread().value(key::kLanguage).toInt(), 0x40A);
+}
+
+TEST_F(MainForm, reselectsTheStoredPortByItsExactName) {
+    settings->setValue(key::kPort, "ttyUSB0");
+    start();
+    EXPECT_EQ(ui().comportComboBox->currentText(), "ttyUSB0");
+    // It was opened (and, the device being absent, the failure was shown).
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, " Error!");
+    EXPECT_TRUE(boxes.shown[0].text.startsWith("TCOMPORT : cannot open " +
+                                               QString::fromStdString(ports[1].path) + "\r"));
+    EXPECT_EQ(stopAndReread().value(key::kPort).toString(), "ttyUSB0");
+}
+
+TEST_F(MainForm, aStoredPortInAnotherLetterCaseSelectsNothing) {
+    settings->setValue(key::kPort, "com3");
+    start();
+    EXPECT_EQ(ui().comportComboBox->currentIndex(), -1);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainForm, noSerialPortsIsLoggedAndShownOnce) {
+    ports.clear();
+    start();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, " Error!");
+    EXPECT_EQ(boxes.shown[0].text, "No COM ports detected! Proper operation is impossible.");
+    ASSERT_EQ(ui().logListBox->count(), 2);
+    EXPECT_EQ(ui().logListBox->item(1)->text(),
+              "No COM ports detected! Proper operation is impossible.");
+    EXPECT_EQ(ui().comportComboBox->count(), 0);
+}
+
+TEST_F(MainForm, storesTheLitersTableWithoutGapsAndForgetsOlderRows) {
+    // An earlier run stored five rows.
+    for (int n = 1; n <= 5; ++n) {
+        settings->setValue(key::litersValue(n), QString::number(n * 100));
+        settings->setValue(key::litersLiters(n), QString::number(n * 10));
+    }
+    start();
+    TValueListEditor& grid = *ui().LitersConversionTable;
+    ASSERT_EQ(grid.rowCount(), 5);
+    // Rows 1 and 3 complete, row 2 half empty, rows 4 and 5 gone.
+    grid.setValue(1, "");
+    grid.removeRowAt(4);
+    grid.removeRowAt(3);
+    QSettings& stored = stopAndReread();
+    EXPECT_EQ(stored.value(key::litersValue(1)).toString(), "100");
+    EXPECT_EQ(stored.value(key::litersLiters(1)).toString(), "10");
+    EXPECT_EQ(stored.value(key::litersValue(2)).toString(), "300");
+    EXPECT_EQ(stored.value(key::litersLiters(2)).toString(), "30");
+    EXPECT_FALSE(stored.contains(key::litersValue(3)));
+    EXPECT_FALSE(stored.contains(key::litersLiters(3)));
+
+    // The next start reads just those two.
+    start();
+    EXPECT_EQ(ui().LitersConversionTable->rowCount(), 2);
+    EXPECT_EQ(ui().LitersConversionTable->key(1), "300");
+}
+
+TEST_F(MainForm, skipsStoredLitersRowsWithAnEmptySide) {
+    settings->setValue(key::litersValue(1), "100");
+    settings->setValue(key::litersLiters(1), "");
+    settings->setValue(key::litersValue(2), "200");
+    settings->setValue(key::litersLiters(2), "20");
+    start();
+    ASSERT_EQ(ui().LitersConversionTable->rowCount(), 1);
+    EXPECT_EQ(ui().LitersConversionTable->key(0), "200");
+}
+
+TEST_F(MainForm, restoresWhatWasStored) {
+    settings->setValue(key::kTab, 2);
+    settings->setValue(key::kFlashFileName, "/home/me/fw.bin");
+    settings->setValue(key::kShowLiters, 1);
+    settings->setValue(key::kMultiplier, -5);
+    settings->setValue(key::kWindowWidth, 2000);
+    settings->setValue(key::kWindowHeight, 1000);
+    settings->setValue(key::kWindowLength, 7);
+    start();
+    EXPECT_EQ(ui().mainPageControl->currentWidget(), ui().configsheet);
+    EXPECT_EQ(ui().flashfileedit->text(), "/home/me/fw.bin");
+    EXPECT_TRUE(ui().LitersTableCheckBox->isChecked());
+    EXPECT_FALSE(ui().LitersIndicator->isHidden());
+    EXPECT_EQ(ui().tkoeffUpDown->position(), -5);
+    EXPECT_EQ(window->size(), QSize(2000, 1000));
+    EXPECT_EQ(window->levelFilterParameters().windowLength, 7);
+    QSettings& stored = stopAndReread();
+    EXPECT_EQ(stored.value(key::kTab).toInt(), 2);
+    EXPECT_EQ(stored.value(key::kMultiplier).toInt(), -5);
+    EXPECT_EQ(stored.value(key::kShowLiters).toInt(), 1);
+    EXPECT_EQ(stored.value(key::kWindowLength).toInt(), 7);
+}
+
+TEST_F(MainForm, valuesOfTheWrongTypeOrOutOfRangeFallBackToTheirDefaults) {
+    settings->setValue(key::kTab, 9);
+    settings->setValue(key::kLanguage, "abc");
+    settings->setValue(key::kWindowLength, 0);
+    settings->setValue(key::kStabilityTolerance, "two");
+    settings->setValue(key::kMultiplier, 500);
+    settings->setValue(key::kShowLiters, "yes");
+    settings->setValue(key::kWindowWidth, -3);
+    start();
+    EXPECT_EQ(ui().mainPageControl->currentWidget(), ui().sensorsetupTabSheet);
+    EXPECT_EQ(ui().LanguageComboBox->currentText(), "English");
+    EXPECT_EQ(window->levelFilterParameters().windowLength, 3);
+    EXPECT_EQ(window->levelFilterParameters().stabilityTolerance, 2);
+    EXPECT_EQ(ui().tkoeffUpDown->position(), 0);
+    EXPECT_FALSE(ui().LitersTableCheckBox->isChecked());
+    EXPECT_GE(window->width(), window->minimumWidth());
+}
+
+TEST_F(MainForm, theServicePageIsHiddenAtEveryStartEvenWhenItWasTheLastOne) {
+    settings->setValue(key::kTab, 4);
+    start();
+    EXPECT_EQ(ui().mainPageControl->currentWidget(), ui().sensorsetupTabSheet);
+}
+
+TEST_F(MainForm, hotKeysWorkWithFocusInAnEditAndAnyModifier) {
+    start();
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ui().mainPageControl->setCurrentWidget(ui().sensorSheet);
+    ui().carnumberedit->edit()->setFocus();
+    const int service = ui().mainPageControl->indexOf(ui().technologySheet);
+
+    QTest::keyClick(ui().carnumberedit->edit(), Qt::Key_F12);
+    EXPECT_TRUE(ui().mainPageControl->isTabVisible(service));
+    QTest::keyClick(ui().carnumberedit->edit(), Qt::Key_F12,
+                    Qt::ShiftModifier | Qt::ControlModifier);
+    EXPECT_FALSE(ui().mainPageControl->isTabVisible(service));
+    EXPECT_TRUE(ui().carnumberedit->text().isEmpty()); // the edit did not get the keys
+
+    // F11 inverts each calibration edit on its own.
+    ui().emptytaredit->setEnabled(true);
+    QTest::keyClick(ui().carnumberedit->edit(), Qt::Key_F11, Qt::AltModifier);
+    EXPECT_FALSE(ui().emptytaredit->isEnabled());
+    EXPECT_TRUE(ui().fulltaredit->isEnabled());
+    QTest::keyClick(ui().carnumberedit->edit(), Qt::Key_F11);
+    EXPECT_TRUE(ui().emptytaredit->isEnabled());
+    EXPECT_FALSE(ui().fulltaredit->isEnabled());
+}
+
+TEST_F(MainForm, closingIsRefusedDuringAFirmwareTransfer) {
+    start();
+    window->show();
+    window->engine().forceRequestState(request_state::kFirmwareUpdate);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(boxes.confirmations.empty());
+    window->engine().forceRequestState(request_state::kIdle);
+}
+
+TEST_F(MainForm, closingWhileTheBootLoaderWaitsAsksInRussian) {
+    start();
+    window->show();
+    window->engine().setAwaitingFirmware(true);
+    boxes.confirmAnswer = false;
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(boxes.confirmations.size(), 1u);
+    EXPECT_EQ(boxes.confirmations[0].title, "Предупреждение");
+    EXPECT_EQ(boxes.confirmations[0].text, "Датчик ожидает прошивки!\r\nВы уверены?");
+    EXPECT_TRUE(window->isVisible());
+
+    boxes.confirmAnswer = true;
+    EXPECT_TRUE(window->close());
+    stopAndReread();
+    EXPECT_EQ(logFileLines().back(), "09:05:07.042 Configurator paused\r");
+}
+
+TEST_F(MainForm, readingTheVersionWaitsForTheIdleEngine) {
+    start();
+    window->engine().forceRequestState(request_state::kLevelPoll);
+    window->ReadVersionButtonClick();
+    EXPECT_TRUE(ui().ReadVersionButton->isEnabled()); // nothing happened
+    window->engine().forceRequestState(request_state::kIdle);
+    window->ReadVersionButtonClick();
+    EXPECT_FALSE(ui().ReadVersionButton->isEnabled());
+    EXPECT_EQ(window->engine().requestState(), request_state::kVersionRead);
+}
+
+TEST_F(MainForm, theLogShowsTheNewestFirstAndTheFileKeepsTheOrder) {
+    start();
+    window->eventLog().writeLog("A");
+    window->eventLog().writeLog("B");
+    window->eventLog().writeLog("C");
+    EXPECT_EQ(ui().logListBox->item(0)->text(), "C");
+    EXPECT_EQ(ui().logListBox->item(2)->text(), "A");
+    const std::vector<std::string> lines = logFileLines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "09:05:07.042 Configurator started.\r");
+    EXPECT_EQ(lines[3], "09:05:07.042 C\r");
+
+    window->clearlogButtonClick();
+    EXPECT_EQ(ui().logListBox->count(), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "log.txt"));
+    window->eventLog().writeLog("D");
+    EXPECT_EQ(logFileLines(), std::vector<std::string>{"09:05:07.042 D\r"});
+}
+
+} // namespace
+} // namespace vorkel

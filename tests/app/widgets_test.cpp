@@ -1,0 +1,124 @@
+#include "app/widgets/labeled_edit.h"
+#include "app/widgets/radio_group.h"
+#include "app/widgets/up_down.h"
+#include "app/widgets/value_list_editor.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace vorkel {
+namespace {
+
+class Grid : public ::testing::Test {
+protected:
+    TValueListEditor grid;
+    QSignalSpy changes{&grid, &TValueListEditor::stringsChanged};
+
+    void fill(std::initializer_list<std::pair<const char*, const char*>> rows) {
+        for (const auto& [key, value] : rows) {
+            ASSERT_TRUE(grid.appendRow(key, value));
+        }
+    }
+};
+
+TEST_F(Grid, startsWithOneEmptyRowThatTheFirstAppendFills) {
+    EXPECT_EQ(grid.rowCount(), 1);
+    fill({{"10", "1500"}});
+    EXPECT_EQ(grid.rowCount(), 1);
+    fill({{"20", "1600"}});
+    EXPECT_EQ(grid.rowCount(), 2);
+    EXPECT_EQ(grid.key(1), "20");
+    EXPECT_EQ(grid.value(1), "1600");
+    EXPECT_GT(changes.count(), 0);
+}
+
+TEST_F(Grid, refusesADuplicateKey) {
+    fill({{"10", "a"}, {"20", "b"}});
+    EXPECT_FALSE(grid.appendRow("10", "c"));
+    EXPECT_FALSE(grid.setKey(1, "10"));
+    EXPECT_EQ(grid.key(1), "20");
+    // An edit by the user that repeats a key is undone.
+    grid.item(1, TValueListEditor::kKeyColumn)->setText("10");
+    EXPECT_EQ(grid.key(1), "20");
+    grid.item(1, TValueListEditor::kKeyColumn)->setText("30");
+    EXPECT_EQ(grid.key(1), "30");
+    // Empty keys are not keys yet: many rows may be empty.
+    grid.insertEmptyRowAtCurrent();
+    EXPECT_TRUE(grid.setKey(0, ""));
+}
+
+TEST_F(Grid, enterInsertsAnEmptyRowAtTheCurrentRowUnlessThatRowIsEmpty) {
+    fill({{"10", "a"}, {"20", "b"}});
+    grid.setCurrentCell(1, 0);
+    QTest::keyClick(&grid, Qt::Key_Return);
+    ASSERT_EQ(grid.rowCount(), 3);
+    EXPECT_TRUE(grid.key(1).isEmpty());
+    EXPECT_EQ(grid.key(2), "20"); // the row moved down
+    EXPECT_EQ(grid.currentRow(), 1);
+    QTest::keyClick(&grid, Qt::Key_Enter); // the current row is empty now: nothing
+    EXPECT_EQ(grid.rowCount(), 3);
+    // A row with only a value is not empty.
+    grid.setValue(1, "x");
+    QTest::keyClick(&grid, Qt::Key_Return);
+    EXPECT_EQ(grid.rowCount(), 4);
+}
+
+TEST_F(Grid, ctrlDeleteRemovesTheCurrentRowButKeepsOne) {
+    fill({{"10", "a"}, {"20", "b"}});
+    grid.setCurrentCell(0, 0);
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    ASSERT_EQ(grid.rowCount(), 1);
+    EXPECT_EQ(grid.key(0), "20");
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(grid.rowCount(), 1);
+    EXPECT_TRUE(grid.key(0).isEmpty());
+    EXPECT_TRUE(grid.appendRow("20", "again")); // its key is free again
+}
+
+TEST_F(Grid, hasItsColumnTitles) {
+    grid.setKeyTitle("Liters");
+    grid.setColumnTitle(1, "Values");
+    EXPECT_EQ(grid.keyTitle(), "Liters");
+    EXPECT_EQ(grid.valueTitle(), "Values");
+}
+
+TEST(RadioGroup, selectsOneItemOrNone) {
+    TRadioGroup group;
+    group.setItems({"analog", "frequency"});
+    EXPECT_EQ(group.itemIndex(), -1);
+    group.setItemIndex(1);
+    EXPECT_EQ(group.itemIndex(), 1);
+    group.setItemIndex(0);
+    EXPECT_EQ(group.itemIndex(), 0);
+    group.setItemIndex(-1);
+    EXPECT_EQ(group.itemIndex(), -1);
+    group.setItemText(1, "частотный");
+    EXPECT_EQ(group.items(), (QStringList{"analog", "частотный"}));
+}
+
+TEST(UpDown, keepsItsPositionInRangeAndItsEditInStep) {
+    TUpDown upDown;
+    QLineEdit edit;
+    upDown.setMin(0);
+    upDown.setMax(15);
+    upDown.setAssociate(&edit);
+    upDown.setPosition(20);
+    EXPECT_EQ(upDown.position(), 15);
+    EXPECT_EQ(edit.text(), "15");
+    upDown.setPosition(-1);
+    EXPECT_EQ(upDown.position(), 0);
+    EXPECT_EQ(edit.text(), "0");
+}
+
+TEST(LabeledEdit, keepsCaptionAndContentApart) {
+    TLabeledEdit edit;
+    edit.setLabelText("Sensor address");
+    edit.setText("unread");
+    EXPECT_EQ(edit.subLabel()->text(), "Sensor address");
+    EXPECT_EQ(edit.edit()->text(), "unread");
+}
+
+} // namespace
+} // namespace vorkel
