@@ -27,13 +27,14 @@ protected:
     std::vector<PortEntry> ports{{"COM3", (dir / "COM3").string()},
                                  {"ttyUSB0", (dir / "ttyUSB0").string()}};
     std::optional<QByteArray> table = test::shippedTranslation();
+    std::filesystem::path logFile = dir / "log.txt";
     std::unique_ptr<TmainForm> window;
 
     TmainForm& start() {
         MainFormEnvironment environment;
         environment.settings = settings.get();
         environment.boxes = &boxes;
-        environment.logFile = dir / "log.txt";
+        environment.logFile = logFile;
         environment.translationTable = table;
         environment.discoverPorts = [this] { return ports; };
         environment.buildIdentifier = "3FA9";
@@ -354,6 +355,16 @@ TEST_F(MainForm, theLogShowsTheNewestFirstAndTheFileKeepsTheOrder) {
     EXPECT_FALSE(std::filesystem::exists(dir / "log.txt"));
     window->eventLog().writeLog("D");
     EXPECT_EQ(logFileLines(), std::vector<std::string>{"09:05:07.042 D\r"});
+}
+
+TEST_F(MainForm, aLogFileThatCannotBeWrittenLosesItsLinesSilently) {
+    logFile = dir / "no such folder" / "log.txt";
+    start();
+    window->eventLog().writeLog("A");
+    EXPECT_EQ(ui().logListBox->count(), 2);
+    EXPECT_EQ(ui().logListBox->item(0)->text(), "A");
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(std::filesystem::exists(logFile));
 }
 
 } // namespace
