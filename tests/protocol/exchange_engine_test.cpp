@@ -344,6 +344,24 @@ TEST_F(Engine, aReplyArrivingWhileAnErrorBoxIsOpenIsHandledOnItsOwn) {
     EXPECT_EQ(readings.levels.back(), 300u);
 }
 
+TEST_F(Engine, aLateReplyArrivingWhileTheTimeOutBoxIsOpenIsHandled) {
+    attach();
+    engine.SendCommand(CommandCode::ReadVersion, FrameData{}, rs::kVersionRead);
+    // The reply comes just as the time-out has opened its box.
+    whileBoxIsOpen = [this] { answer(0x59, FrameData{21, 1, 3, 1, 167}); };
+    time.advanceBy(2000);
+    EXPECT_EQ(boxes, std::vector<std::string>{"No response from sensor!"});
+    ASSERT_EQ(readings.versions.size(), 1u);
+    EXPECT_EQ(readings.versions[0].program, "1.21");
+    // The time-out finishes its work: the line is reset and the frame sent once more.
+    EXPECT_EQ(port.closings, 1);
+    EXPECT_EQ(engine.requestState(), rs::kIdle);
+    time.advanceBy(20);
+    answer(0x59, FrameData{21, 1, 3, 1, 167});
+    EXPECT_EQ(readings.versions.size(), 2u);
+    EXPECT_EQ(boxes.size(), 1u);
+}
+
 TEST_F(Engine, aPortThatCannotBeOpenedIsShownAndLeavesTheEngineSilent) {
     port.failOpen = true;
     engine.start();
