@@ -48,7 +48,14 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(vorkel::builtin::rsProgram_name);
     QApplication::setFont(QFont(QStringLiteral("Arial"), QApplication::font().pointSize()));
 
-    QSettings settings(vorkel::settings_key::kOrganization);
+#if defined(Q_OS_WIN)
+    // The registry key itself: QSettings("Ketrafo") would use a subkey "OrganizationDefaults".
+    QSettings settings(QStringLiteral("HKEY_CURRENT_USER\\Software\\") +
+                           vorkel::settings_key::kOrganization,
+                       QSettings::NativeFormat);
+#else
+    QSettings settings(vorkel::settings_key::kOrganization); // ~/.config/Ketrafo.conf
+#endif
     vorkel::QtMessageBoxes boxes;
     vorkel::MainFormEnvironment environment;
     environment.settings = &settings;

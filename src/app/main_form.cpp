@@ -74,8 +74,7 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
                   [this](const std::string& text) { localization_.showErrorBox(fromUtf8(text)); },
                   [this] { return env_.tickCount(); }})
     , exchangeEndingOwner_(engine_)
-    , versionOwner_(engine_, *this)
-    , levelOwner_(engine_, *this) {
+    , liveReadings_(engine_, *this) {
     ui_->setupUi(this);
     log_ = std::make_unique<EventLog>(*ui_->logListBox, env_.logFile, env_.timeOfDay);
     savetarDialog_ = {QStringLiteral("Выберите имя файла"), QStringLiteral("Двоичные файлы|*.bin")};
@@ -87,8 +86,8 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
           CommandCode::ReadCalibration, CommandCode::FirmwareBlock}) {
         engine_.setReplyOwner(code, &exchangeEndingOwner_);
     }
-    engine_.setReplyOwner(CommandCode::ReadVersion, &versionOwner_);
-    engine_.setReplyOwner(CommandCode::ReadLevel, &levelOwner_);
+    engine_.setReplyOwner(CommandCode::ReadVersion, &liveReadings_);
+    engine_.setReplyOwner(CommandCode::ReadLevel, &liveReadings_);
     engine_.setBuildIdentifier(env_.buildIdentifier);
 
     connect(ui_->ReadVersionButton, &QPushButton::clicked, this,
@@ -247,23 +246,21 @@ void TmainForm::loadSettings() {
             ui_->LitersConversionTable->appendRow(value, liters);
         }
     }
-    litersTableLoaded_ = true;
 
-    QRect frame = geometry();
-    if (const auto left = storedInt(settings, key::kWindowLeft))
-        frame.moveLeft(*left);
-    if (const auto top = storedInt(settings, key::kWindowTop))
-        frame.moveTop(*top);
+    QSize size = this->size();
     if (const auto width = storedIntIn(settings, key::kWindowWidth, 1, QWIDGETSIZE_MAX)) {
-        frame.setWidth(std::max(*width, minimumWidth()));
+        size.setWidth(std::max(*width, minimumWidth()));
     }
     if (const auto height = storedIntIn(settings, key::kWindowHeight, 1, QWIDGETSIZE_MAX)) {
-        frame.setHeight(std::max(*height, minimumHeight()));
+        size.setHeight(std::max(*height, minimumHeight()));
     }
-    resize(frame.size());
-    // A position on a screen that is no longer there would open the window out of reach.
-    if (QGuiApplication::screenAt(frame.center()) != nullptr) {
-        move(frame.topLeft());
+    resize(size);
+    const auto left = storedInt(settings, key::kWindowLeft);
+    const auto top = storedInt(settings, key::kWindowTop);
+    // Without a stored position the system places the window; a position on a screen that is
+    // no longer there would open it out of reach.
+    if (left && top && QGuiApplication::screenAt(QRect(QPoint(*left, *top), size).center())) {
+        move(*left, *top);
     }
 
     if (const auto tk = storedIntIn(settings, key::kMultiplier, kMultiplierMin, kMultiplierMax)) {

@@ -110,7 +110,6 @@ private:
     std::vector<PortEntry> ports_;
     FileDialogTexts savetarDialog_;
     FileDialogTexts openFlashDialog_;
-    bool litersTableLoaded_ = false; // the litres lookup is rebuilt only once the rows are in
     bool destroyed_ = false;
 
     QtEngineTimer mainTimer_;
@@ -119,8 +118,7 @@ private:
     ComPortAdapter portAdapter_;
     ExchangeEngine engine_;
     ExchangeEndingOwner exchangeEndingOwner_;
-    VersionReplyOwner versionOwner_;
-    LevelReplyOwner levelOwner_;
+    LiveReadings liveReadings_;
 };
 
 // Runs jobs of the serial port's receive thread on the Qt event loop of the main thread.

@@ -278,7 +278,7 @@ void ExchangeEngine::ReceiveData(const ByteString& data) {
 
 std::uint8_t ExchangeEngine::dispatch(const Frame& reply, std::uint8_t entryState, bool& failed) {
     ReplyOwner* owner = owners_[reply[frame_offset::kCode]];
-    if (owner == nullptr || !isKnownCommandCode(reply[frame_offset::kCode])) {
+    if (owner == nullptr) { // owners exist only for the codes of the command table
         services_.showErrorBox(services_.translate("rsInvalidResponse"));
         failed = true;
         return request_state::kIdle;

@@ -72,10 +72,8 @@ public:
     bool isAwaitingFirmware() const { return awaitingFirmware_; }
     void setAwaitingFirmware(bool awaiting) { awaitingFirmware_ = awaiting; }
     std::uint32_t currentBaud() const { return baudSelector_ ? kFastBaud : kSlowBaud; }
-    void setBaudSelector(bool fast) { baudSelector_ = fast; }
     std::uint32_t sensorResetTime() const { return sensorResetTime_; }
     EngineView& view() { return view_; }
-    const EngineServices& services() const { return services_; }
 
 private:
     void reopenPort();

@@ -43,8 +43,17 @@ VersionDisplay versionDisplay(unsigned first, unsigned second, unsigned bootFirs
     return display;
 }
 
-std::uint8_t VersionReplyOwner::handleReply(const Frame& reply, std::uint8_t entryState) {
+std::uint8_t LiveReadings::handleReply(const Frame& reply, std::uint8_t entryState) {
     engine_.view().enableCommandControls(true);
+    if (reply[frame_offset::kCode] == toByte(CommandCode::ReadVersion)) {
+        showVersion(reply, entryState);
+    } else {
+        view_.showRawLevel(decodeLevelReply(reply).level);
+    }
+    return request_state::kIdle;
+}
+
+void LiveReadings::showVersion(const Frame& reply, std::uint8_t entryState) {
     const VersionReply version = decodeVersionReply(reply);
     view_.showVersion(versionDisplay(version.programFirst, version.programSecond,
                                      version.bootloaderFirst, version.bootloaderSecond));
@@ -53,13 +62,6 @@ std::uint8_t VersionReplyOwner::handleReply(const Frame& reply, std::uint8_t ent
         engine_.SendCommand(CommandCode::ReadConfiguration, FrameData{},
                             request_state::kConfigurationWrite);
     }
-    return request_state::kIdle;
-}
-
-std::uint8_t LevelReplyOwner::handleReply(const Frame& reply, std::uint8_t) {
-    engine_.view().enableCommandControls(true);
-    view_.showRawLevel(decodeLevelReply(reply).level);
-    return request_state::kIdle;
 }
 
 } // namespace vorkel

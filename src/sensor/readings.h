@@ -47,29 +47,19 @@ public:
     virtual void showRawLevel(std::uint32_t level) = 0;
 };
 
-// Owner of reply 89: shows the versions; in a configuration read it asks for the
-// configuration next.
-class VersionReplyOwner : public ReplyOwner {
+// Owner of the replies that feed the live displays: 89 shows the versions (and, in a
+// configuration read, asks for the configuration next); 5, the poll and "Test 05", shows the
+// raw level.
+class LiveReadings : public ReplyOwner {
 public:
-    VersionReplyOwner(ExchangeEngine& engine, ReadingsView& view)
+    LiveReadings(ExchangeEngine& engine, ReadingsView& view)
         : engine_(engine)
         , view_(view) {}
     std::uint8_t handleReply(const Frame& reply, std::uint8_t entryState) override;
 
 private:
-    ExchangeEngine& engine_;
-    ReadingsView& view_;
-};
+    void showVersion(const Frame& reply, std::uint8_t entryState);
 
-// Owner of reply 5 (the poll and "Test 05"): shows the raw level.
-class LevelReplyOwner : public ReplyOwner {
-public:
-    LevelReplyOwner(ExchangeEngine& engine, ReadingsView& view)
-        : engine_(engine)
-        , view_(view) {}
-    std::uint8_t handleReply(const Frame& reply, std::uint8_t entryState) override;
-
-private:
     ExchangeEngine& engine_;
     ReadingsView& view_;
 };

@@ -251,6 +251,18 @@ TEST_F(MainForm, restoresWhatWasStored) {
     EXPECT_EQ(stored.value(key::kWindowLength).toInt(), 7);
 }
 
+TEST_F(MainForm, restoresThePositionOnlyWhereAScreenShowsIt) {
+    settings->setValue(key::kWindowLeft, 40);
+    settings->setValue(key::kWindowTop, 30);
+    start();
+    EXPECT_EQ(window->pos(), QPoint(40, 30));
+    window.reset();
+
+    settings->setValue(key::kWindowLeft, 50000); // a monitor that is gone
+    start();
+    EXPECT_NE(window->pos().x(), 50000);
+}
+
 TEST_F(MainForm, valuesOfTheWrongTypeOrOutOfRangeFallBackToTheirDefaults) {
     settings->setValue(key::kTab, 9);
     settings->setValue(key::kLanguage, "abc");

@@ -41,8 +41,7 @@ protected:
                                          [this](const std::string& text) { showBox(text); },
                                          [this] { return time.tickCount(); }}};
     ExchangeEndingOwner ending{engine};
-    VersionReplyOwner versions{engine, readings};
-    LevelReplyOwner levels{engine, readings};
+    LiveReadings live{engine, readings};
 
     void SetUp() override {
         time.add(mainTimer);
@@ -53,8 +52,8 @@ protected:
                                        CommandCode::ReadCalibration, CommandCode::FirmwareBlock}) {
             engine.setReplyOwner(code, &ending);
         }
-        engine.setReplyOwner(CommandCode::ReadVersion, &versions);
-        engine.setReplyOwner(CommandCode::ReadLevel, &levels);
+        engine.setReplyOwner(CommandCode::ReadVersion, &live);
+        engine.setReplyOwner(CommandCode::ReadLevel, &live);
         engine.setPortList({{"ttyUSB0", "ttyUSB0"}, {"COM3", "COM3"}});
         view.selectedIndex = 1;
         engine.setBuildIdentifier("0A1F");
