@@ -24,8 +24,6 @@ public:
     // Empties the list and deletes the file (a file that cannot be deleted stays, silently).
     void clear();
 
-    const std::filesystem::path& file() const { return file_; }
-
 private:
     QListWidget& list_;
     std::filesystem::path file_;
