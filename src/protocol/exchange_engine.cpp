@@ -46,6 +46,15 @@ void ExchangeEngine::setReplyOwner(CommandCode code, ReplyOwner* owner) {
     owners_[toByte(code)] = owner;
 }
 
+void ExchangeEngine::setReplyOwner(CommandCode code, std::uint8_t entryState, ReplyOwner* owner) {
+    std::erase_if(stateOwners_, [&](const StateOwner& entry) {
+        return entry.code == toByte(code) && entry.entryState == entryState;
+    });
+    if (owner != nullptr) {
+        stateOwners_.push_back({toByte(code), entryState, owner});
+    }
+}
+
 void ExchangeEngine::log(std::string_view key, std::span<const std::uint8_t> bytes) {
     services_.writeLog(services_.translate(key) + hexBytes(bytes));
 }
@@ -277,7 +286,13 @@ void ExchangeEngine::ReceiveData(const ByteString& data) {
 }
 
 std::uint8_t ExchangeEngine::dispatch(const Frame& reply, std::uint8_t entryState, bool& failed) {
-    ReplyOwner* owner = owners_[reply[frame_offset::kCode]];
+    const std::uint8_t code = reply[frame_offset::kCode];
+    ReplyOwner* owner = owners_[code];
+    for (const StateOwner& entry : stateOwners_) {
+        if (entry.code == code && entry.entryState == entryState) {
+            owner = entry.owner;
+        }
+    }
     if (owner == nullptr) { // owners exist only for the codes of the command table
         services_.showErrorBox(services_.translate("rsInvalidResponse"));
         failed = true;

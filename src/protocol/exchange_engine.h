@@ -41,6 +41,10 @@ public:
 
     // Who handles the replies of a code. Codes without an owner are rejected as unknown.
     void setReplyOwner(CommandCode code, ReplyOwner* owner);
+    // Who handles the replies of a code that arrive in one request state, ahead of the code's
+    // owner: a reply's meaning can depend on the flow it ends (code 2 in a firmware update,
+    // code 87 read into a backup file).
+    void setReplyOwner(CommandCode code, std::uint8_t entryState, ReplyOwner* owner);
     // Called when a failure abandons whatever firmware transfer is running.
     void setAbandonTransfer(std::function<void()> abandon) {
         abandonTransfer_ = std::move(abandon);
@@ -88,6 +92,12 @@ private:
     EngineView& view_;
     EngineServices services_;
     std::array<ReplyOwner*, 256> owners_{};
+    struct StateOwner {
+        std::uint8_t code;
+        std::uint8_t entryState;
+        ReplyOwner* owner;
+    };
+    std::vector<StateOwner> stateOwners_;
     std::function<void()> abandonTransfer_;
     std::vector<PortEntry> ports_;
     std::string buildIdentifier_ = "0000";

@@ -290,6 +290,29 @@ TEST_F(Engine, anUnknownReplyCodeIsRejectedButTheSensorStaysAttached) {
     EXPECT_TRUE(view.commandControls);
 }
 
+TEST_F(Engine, aReplyGoesToTheOwnerOfItsStateAheadOfTheOwnerOfItsCode) {
+    struct Counting : ReplyOwner {
+        std::vector<std::uint8_t> states;
+        std::uint8_t handleReply(const Frame&, std::uint8_t entryState) override {
+            states.push_back(entryState);
+            return rs::kIdle;
+        }
+    } codeOwner, stateOwner;
+    engine.setReplyOwner(CommandCode::ReadCalibration, &codeOwner);
+    engine.setReplyOwner(CommandCode::ReadCalibration, rs::kCalibrationToFile, &stateOwner);
+    attach();
+    for (const std::uint8_t state : {rs::kCalibrationToFile, rs::kCalibration}) {
+        engine.SendCommand(CommandCode::ReadCalibration, FrameData{}, state);
+        answer(0x57, FrameData{});
+    }
+    engine.setReplyOwner(CommandCode::ReadCalibration, rs::kCalibrationToFile, nullptr);
+    engine.SendCommand(CommandCode::ReadCalibration, FrameData{}, rs::kCalibrationToFile);
+    answer(0x57, FrameData{});
+    EXPECT_EQ(stateOwner.states, std::vector<std::uint8_t>{rs::kCalibrationToFile});
+    EXPECT_EQ(codeOwner.states,
+              (std::vector<std::uint8_t>{rs::kCalibration, rs::kCalibrationToFile}));
+}
+
 TEST_F(Engine, aBootLoaderFrameShowsTheWaitingSensorAndSlowsThePoll) {
     attach();
     time.advanceBy(1000);
