@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 
 #include <QApplication>
 #include <QFile>
@@ -25,7 +26,9 @@ std::optional<QByteArray> translationResource() {
 // The build identifier: the CRC of the program's own file. The program does not change while
 // it runs, so it is computed once.
 std::string buildIdentifier() {
-    const auto crc = vorkel::crc16OfFile(QCoreApplication::applicationFilePath().toStdString());
+    // From UTF-16: a std::string path would be read in the ANSI code page on Windows.
+    const auto crc = vorkel::crc16OfFile(
+        std::filesystem::path(QCoreApplication::applicationFilePath().toStdU16String()));
     if (!crc) {
         return "????";
     }
@@ -61,7 +64,7 @@ int main(int argc, char* argv[]) {
     environment.settings = &settings;
     environment.boxes = &boxes;
     environment.logFile =
-        std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) / "log.txt";
+        std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()) / "log.txt";
     environment.translationTable = translationResource();
     environment.discoverPorts = [] { return vorkel::discoverPorts(); };
     environment.buildIdentifier = buildIdentifier();

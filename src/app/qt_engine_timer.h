@@ -1,4 +1,8 @@
 // The engine's timer seam over a QTimer of the window.
+//
+// The timers are precise (Qt::PreciseTimer): Qt's default coarse timers may fire up to 5 %
+// early, which would cut the 2000 ms reply time-out short by up to 100 ms and bring the polls
+// closer together than a second.
 #pragma once
 
 #include "protocol/engine_seams.h"
@@ -10,6 +14,7 @@ namespace vorkel {
 class QtEngineTimer : public EngineTimer {
 public:
     QtEngineTimer() {
+        timer_.setTimerType(Qt::PreciseTimer); // never early: see the top of this file
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             if (handler_) {
                 handler_();

@@ -208,13 +208,22 @@ void ExchangeEngine::mainTimerTimer() {
         case request_state::kLevelPoll:
             setAttached(false);
             break;
-        default:
+        default: {
             // An unanswered command: said once, the line reset, the frame sent once more.
+            const std::uint64_t framesBeforeBox = framesTaken_;
             services_.showErrorBox(services_.translate("rsResponseNotReceived"));
+            if (framesTaken_ != framesBeforeBox) {
+                // The reply came while the box was open and its handling has ended the
+                // exchange (and may have sent a follow-up, or armed the poll). Sending the
+                // frame again would repeat a command the sensor has already carried out;
+                // resetting the line would throw away a follow-up on its way.
+                return;
+            }
             port_.close();
             port_.open();
             setRequestState(request_state::kIdle);
             break;
+        }
         }
         if (abandonTransfer_) {
             abandonTransfer_();
@@ -233,12 +242,17 @@ void ExchangeEngine::mainTimerTimer() {
 
 void ExchangeEngine::ReceiveData(const ByteString& data) {
     replyBuffer_.insert(replyBuffer_.end(), data.begin(), data.end());
+    // In a firmware transfer the boot loader answers with its own start byte, and the address
+    // or word it echoes may hold a ">": cut there, its frame would never be complete.
+    const bool bootLoaderReply = requestState_ == request_state::kFirmwareUpdate &&
+                                 !replyBuffer_.empty() && replyBuffer_.front() == kBootloaderStart;
     const auto start = std::find(replyBuffer_.begin(), replyBuffer_.end(), kReplyStart);
-    if (start != replyBuffer_.end()) {
+    if (start != replyBuffer_.end() && !bootLoaderReply) {
         replyBuffer_.erase(replyBuffer_.begin(), start);
     }
     bool failed = false;
     if (replyBuffer_.size() >= kFrameSize) {
+        ++framesTaken_;
         mainTimer_.stop();
         const std::uint8_t entryState = requestState_;
         if (!isQuietState(entryState)) {

@@ -76,6 +76,9 @@ public:
     bool isAwaitingFirmware() const { return awaitingFirmware_; }
     void setAwaitingFirmware(bool awaiting) { awaitingFirmware_ = awaiting; }
     std::uint32_t currentBaud() const { return baudSelector_ ? kFastBaud : kSlowBaud; }
+    // The speed of the next reopen: true 19200, false 9600 (a configuration write that changes
+    // the sensor's bit rate sets it).
+    void setBaudSelector(bool fast) { baudSelector_ = fast; }
     std::uint32_t sensorResetTime() const { return sensorResetTime_; }
     EngineView& view() { return view_; }
 
@@ -112,6 +115,9 @@ private:
     bool baudSelector_ = true; // true: 19200 baud
     bool awaitingFirmware_ = false;
     std::uint32_t sensorResetTime_ = 0;
+    // Complete frames taken from the reply buffer: tells the time-out whether its exchange was
+    // answered while its error box was open.
+    std::uint64_t framesTaken_ = 0;
 };
 
 // "31 05 04 00 00 00 00 09 ": two upper-case hex digits and a space per byte.

@@ -13,8 +13,9 @@ std::string cannotOpenMessage(const std::string& port, const std::string& reason
     return "TCOMPORT : cannot open " + port + "\r" + reason;
 }
 
-TComPort::TComPort(MainThreadExecutor executor)
-    : executor_(std::move(executor)) {}
+TComPort::TComPort(MainThreadExecutor executor, SerialDeviceFactory openDevice)
+    : executor_(std::move(executor))
+    , openDevice_(std::move(openDevice)) {}
 
 TComPort::~TComPort() {
     Close();
@@ -57,7 +58,8 @@ void TComPort::Open() {
     if (open_) {
         return;
     }
-    std::unique_ptr<SerialDevice> device = SerialDevice::open(Port);
+    std::unique_ptr<SerialDevice> device =
+        openDevice_ ? openDevice_(Port) : SerialDevice::open(Port);
     device->configure(LineSettings{Baud, DataBits, Parity, StopBits, WinQSizeIn, WinQSizeOut});
 
     auto thread = std::make_shared<TCommThread>(std::move(device), executor_);
@@ -65,8 +67,9 @@ void TComPort::Open() {
     thread->onStatus = [this](std::uint32_t mask, std::uint32_t modem) {
         statusDispatch(mask, modem);
     };
-    // Bytes of an unfinished message belong to the previous connection.
+    // Bytes of an unfinished message, and the last failure, belong to the previous connection.
     accumulated_.clear();
+    lastErrorText_.clear();
     thread_ = std::move(thread);
     open_ = true;
     thread_->start();
@@ -151,6 +154,11 @@ void TComPort::statusDispatch(std::uint32_t eventMask, std::uint32_t modemStatus
         {device_event::kRlsd, modem_status::kRlsdOn, &TComPort::OnRLSDChanged},
         {device_event::kRing, modem_status::kRingOn, &TComPort::OnRingChanged},
     };
+    // Taken now: a line callback below may close the port and open another device.
+    std::string errorText;
+    if ((eventMask & device_event::kLineError) && thread_) {
+        errorText = thread_->device().errorText();
+    }
     const std::weak_ptr<int> alive = alive_;
     for (const LineEvent& line : kLineEvents) {
         if ((eventMask & line.eventBit) == 0) {
@@ -164,6 +172,7 @@ void TComPort::statusDispatch(std::uint32_t eventMask, std::uint32_t modemStatus
         }
     }
     if (eventMask & device_event::kLineError) {
+        lastErrorText_ = std::move(errorText);
         if (TNotifyEvent call = OnError) {
             call(*this);
         }

@@ -21,6 +21,7 @@
 namespace vorkel {
 
 class TCommThread;
+class SerialDevice;
 
 // Every failure of the component that its caller must see.
 class EComError : public std::runtime_error {
@@ -40,10 +41,13 @@ class TComPort;
 using TNotifyEvent = std::function<void(TComPort& Sender)>;
 using TReceiveProc = std::function<void(const ByteString& Data)>;
 using TStatusChanged = std::function<void(bool Status)>;
+// Opens the device for a port name; raises EComError when it cannot. The component uses the
+// OS binding (SerialDevice::open) unless it is given another one, as tests give a fake device.
+using SerialDeviceFactory = std::function<std::unique_ptr<SerialDevice>(const std::string& port)>;
 
 class TComPort {
 public:
-    explicit TComPort(MainThreadExecutor executor);
+    explicit TComPort(MainThreadExecutor executor, SerialDeviceFactory openDevice = {});
     ~TComPort(); // closes the port first
     TComPort(const TComPort&) = delete;
     TComPort& operator=(const TComPort&) = delete;
@@ -76,7 +80,9 @@ public:
     TStatusChanged OnDSRChanged;
     TStatusChanged OnRingChanged;
     TStatusChanged OnRLSDChanged;
-    TNotifyEvent OnError; // a line error, or the device went away (adapter unplugged)
+    // A line error, a write the device did not take, or the device went away (adapter
+    // unplugged); lastErrorText() says which.
+    TNotifyEvent OnError;
 
     // Opens the device and starts the receive thread; nothing if already open.
     // Raises EComError("TCOMPORT : cannot open " + Port + "\r" + the system's text).
@@ -88,6 +94,9 @@ public:
     void Write(std::span<const std::uint8_t> data);
 
     bool isOpen() const { return open_; }
+    // During and after OnError: the system's text for a failed write or a device that went
+    // away; empty for an ordinary line error (framing, parity, overrun, break).
+    const std::string& lastErrorText() const { return lastErrorText_; }
 
 private:
     void receiveDispatch(std::size_t waiting);
@@ -95,7 +104,9 @@ private:
     void deliverTerminatedMessages();
 
     MainThreadExecutor executor_;
+    SerialDeviceFactory openDevice_;
     bool open_ = false;
+    std::string lastErrorText_;
     std::shared_ptr<TCommThread> thread_;
     ByteString terminator_{13, 10};
     ByteString accumulated_; // rmTERM bytes not yet delivered

@@ -124,11 +124,13 @@ std::vector<std::string> listSysfsSerialPorts(const fs::path& sysfsTtyRoot) {
 
 std::vector<PortEntry> listVirtualPorts(const fs::path& runtimeDir) {
     std::vector<std::string> names;
-    std::error_code error;
     const fs::path folder = runtimeDir / kVirtualPortsFolder;
+    if (!runtimeDirRefusal(runtimeDir).empty() || !runtimeDirRefusal(folder).empty()) {
+        return {};
+    }
+    std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::error_code linkError;
-        if (fs::is_symlink(it->symlink_status(linkError))) {
+        if (linksToPseudoTerminal(it->path())) {
             names.push_back(it->path().filename().string());
         }
     }

@@ -6,6 +6,7 @@
 // folder.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -43,13 +44,31 @@ inline constexpr std::string_view kVirtualPortsFolder = "vorkel-virtual-ports";
 //   serial ports: every <sysfsTtyRoot>/<name> with a `device` link, except ports whose `type`
 //   reads 0 (a legacy 8250 slot with no UART behind it); opened as "/dev/" + name.
 std::vector<std::string> listSysfsSerialPorts(const std::filesystem::path& sysfsTtyRoot);
-//   virtual ports: every symbolic link in <runtimeDir>/vorkel-virtual-ports, shown by its name,
-//   opened through its full path.
+//   virtual ports: every symbolic link in <runtimeDir>/vorkel-virtual-ports that points to a
+//   pseudo-terminal, shown by its name, opened through its full path. Nothing at all unless
+//   both folders pass runtimeDirRefusal.
 std::vector<PortEntry> listVirtualPorts(const std::filesystem::path& runtimeDir);
 std::vector<PortEntry> discoverPosixPorts(const std::filesystem::path& sysfsTtyRoot,
                                           const std::filesystem::path& runtimeDir);
 
 // $XDG_RUNTIME_DIR, or "/tmp/runtime-" + user name when it is unset (as Qt's runtime location).
 std::filesystem::path userRuntimeDir();
+
+// Why `folder` cannot be trusted with the user's virtual ports, or an empty text when it can.
+// The rule is Qt's for a runtime folder: a folder (not a link to one), owned by the user, not
+// writable by group or others. Anybody else who can write there could plant a "sensor" that
+// leads the configurator to a device of their choosing; a fallback folder in /tmp is exactly
+// where that can happen. The one-argument form asks for the effective user (POSIX; on
+// Windows, which has no virtual ports, every folder is refused).
+std::string runtimeDirRefusal(const std::filesystem::path& folder);
+std::string runtimeDirRefusal(const std::filesystem::path& folder, std::uint32_t ownerUid);
+
+// True when `link` is a symbolic link straight to a pseudo-terminal: its target reads
+// /dev/pts/<number> and is a character device of the pseudo-terminal major. Virtual sensors
+// publish nothing else, and a link to anything else is not theirs.
+bool linksToPseudoTerminal(const std::filesystem::path& link);
+// True when `device` is a character device of the pseudo-terminal major (the second half of
+// that test).
+bool isPseudoTerminalDevice(const std::filesystem::path& device);
 
 } // namespace vorkel

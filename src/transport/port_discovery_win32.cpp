@@ -48,4 +48,21 @@ std::filesystem::path userRuntimeDir() {
     return std::filesystem::temp_directory_path();
 }
 
+// Virtual sensors live on pseudo-terminals, which Windows does not have.
+std::string runtimeDirRefusal(const std::filesystem::path&) {
+    return "Windows has no virtual ports";
+}
+
+std::string runtimeDirRefusal(const std::filesystem::path& folder, std::uint32_t) {
+    return runtimeDirRefusal(folder);
+}
+
+bool linksToPseudoTerminal(const std::filesystem::path&) {
+    return false;
+}
+
+bool isPseudoTerminalDevice(const std::filesystem::path&) {
+    return false;
+}
+
 } // namespace vorkel

@@ -77,8 +77,16 @@ public:
     // Owner's thread: reads up to `count` waiting bytes without blocking.
     virtual ByteString read(std::size_t count) = 0;
 
-    // Owner's thread: starts writing and returns without waiting for the line.
+    // Owner's thread: hands all bytes to the driver and returns without waiting for the line
+    // to send them. A driver queue that is full is waited for, but only briefly (about 1 s);
+    // a write the device does not take is reported, later and on the receive thread, as a
+    // line-error event, with errorText() saying why.
     virtual void write(std::span<const std::uint8_t> bytes) = 0;
+
+    // Owner's thread: the system's text for the failure that the last line-error event
+    // reported (a write the device did not take, the device gone); empty when that event was
+    // an ordinary line error (framing, parity, overrun, break).
+    virtual std::string errorText() const { return {}; }
 };
 
 // "TCOMPORT : cannot open <port>\r<reason>": the message of every failed open.

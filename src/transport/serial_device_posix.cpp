@@ -12,6 +12,7 @@
 #include <optional>
 #include <poll.h>
 #include <pthread.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <system_error>
@@ -25,6 +26,11 @@
 
 namespace vorkel {
 namespace {
+
+// How long a write waits for a full driver queue to take the rest of its bytes. A frame is
+// eight bytes: a line that takes none of them for this long is stuck, and the main thread
+// must not hang on it.
+constexpr std::chrono::milliseconds kWriteLimit{1000};
 
 std::string describeError(int error) {
     std::string text = std::error_code(error, std::generic_category()).message();
@@ -140,7 +146,7 @@ public:
         , fd_(fd) {
 #if defined(__linux__)
         if (::ioctl(fd_, TIOCGICOUNT, &counts_) == 0) {
-            modemWatcher_.emplace(fd_, modemPipe_);
+            modemWatcher_.emplace(fd_, notifyPipe_);
         }
 #endif
     }
@@ -170,10 +176,12 @@ public:
 
     DeviceEvent waitEvent() override {
         for (;;) {
-            if (failed_ && !failureReported_) {
-                failureReported_ = true;
-                hungUp_ = true;
-                return DeviceEvent{false, device_event::kLineError, 0};
+            if (failurePending_.exchange(false)) {
+                if (gone_) {
+                    hungUp_ = true; // from now on only the stop is waited for
+                    return DeviceEvent{false, device_event::kLineError, 0};
+                }
+                return DeviceEvent{false, device_event::kLineError, modemStatus()};
             }
             pollfd fds[3];
             nfds_t count = 0;
@@ -182,15 +190,18 @@ public:
             if (!hungUp_) {
                 fds[count++] = pollfd{fd_, POLLIN, 0};
             }
-            const nfds_t modemSlot = count;
-            fds[count++] = pollfd{modemPipe_.readEnd, POLLIN, 0};
+            const nfds_t notifySlot = count;
+            fds[count++] = pollfd{notifyPipe_.readEnd, POLLIN, 0};
 
             if (::poll(fds, count, -1) < 0) {
                 if (errno == EINTR) {
                     continue;
                 }
                 hungUp_ = true; // cannot wait on the device any more; still wait for the stop
-                return DeviceEvent{false, device_event::kLineError, 0};
+                if (markGone("cannot wait for the device: " + describeError(errno))) {
+                    return DeviceEvent{false, device_event::kLineError, 0};
+                }
+                continue;
             }
             if (fds[0].revents != 0) {
                 return DeviceEvent{true, 0, 0};
@@ -202,8 +213,9 @@ public:
                     // Unplugged adapter or closed far side: report once, then stop waiting on
                     // the device so the thread does not spin on a permanent hang-up.
                     hungUp_ = true;
-                    failureReported_ = true;
-                    mask |= device_event::kLineError;
+                    if (markGone("the line was hung up (adapter unplugged or far end closed)")) {
+                        mask |= device_event::kLineError;
+                    }
                     if (queued() > 0) {
                         mask |= device_event::kCharReceived; // what came before the hang-up
                     }
@@ -211,10 +223,17 @@ public:
                     mask |= device_event::kCharReceived;
                 }
             }
-            if (fds[modemSlot].revents != 0) {
-                modemPipe_.drain();
+            if (fds[notifySlot].revents != 0) {
+                notifyPipe_.drain(); // a modem-line change, or a failure to report (loop top)
             }
-            mask |= counterChanges();
+            if (const std::uint32_t changes = counterChanges(); changes != 0) {
+                if (changes & device_event::kLineError) {
+                    // Framing, parity, overrun or break: no failure text of ours.
+                    std::lock_guard lock(errorMutex_);
+                    errorText_.clear();
+                }
+                mask |= changes;
+            }
             if (mask != 0) {
                 return DeviceEvent{false, mask, modemStatus()};
             }
@@ -238,35 +257,93 @@ public:
         } while (got < 0 && errno == EINTR);
         if (got < 0) {
             if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                failed_ = true;
+                reportGone("cannot read: " + describeError(errno));
             }
             got = 0;
-        } else if (got == 0) {
-            failed_ = true; // end of file: the far side is gone
+        } else if (got == 0 && count > 0) {
+            reportGone("the far end has closed the line"); // end of file
         }
         bytes.resize(static_cast<std::size_t>(got));
         return bytes;
     }
 
     void write(std::span<const std::uint8_t> bytes) override {
+        if (gone_) {
+            return; // said once already; every poll would say it again
+        }
+        const auto deadline = std::chrono::steady_clock::now() + kWriteLimit;
+        const std::size_t total = bytes.size();
         while (!bytes.empty()) {
             const ssize_t put = ::write(fd_, bytes.data(), bytes.size());
-            if (put < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                    failed_ = true;
-                }
-                // A full output queue means the line is stuck; the request's time-out will tell.
-                // Waiting here would freeze the program.
+            if (put > 0) {
+                bytes = bytes.subspan(static_cast<std::size_t>(put));
+                continue;
+            }
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                reportGone("cannot write: " + describeError(errno));
                 return;
             }
-            bytes = bytes.subspan(static_cast<std::size_t>(put));
+            // The driver's queue is full: wait until it takes more, but not for long.
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd room{fd_, POLLOUT, 0};
+            const int ready =
+                left.count() > 0 ? ::poll(&room, 1, static_cast<int>(left.count())) : 0;
+            if (ready < 0 && errno != EINTR) {
+                reportGone("cannot write: " + describeError(errno));
+                return;
+            }
+            if (ready == 0) {
+                reportFailure("cannot write: the device took " +
+                              std::to_string(total - bytes.size()) + " of " +
+                              std::to_string(total) + " bytes within " +
+                              std::to_string(kWriteLimit.count()) + " ms");
+                return;
+            }
+            if (ready > 0 && (room.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+                reportGone("cannot write: the line was hung up");
+                return;
+            }
         }
     }
 
+    std::string errorText() const override {
+        std::lock_guard lock(errorMutex_);
+        return errorText_;
+    }
+
 private:
+    // A failure for the receive thread to report as a line-error event. Any thread.
+    void reportFailure(const std::string& text) {
+        {
+            std::lock_guard lock(errorMutex_);
+            errorText_ = text;
+        }
+        failurePending_ = true;
+        notifyPipe_.signal();
+    }
+
+    // The device is gone for good: reported once, whoever notices it first.
+    void reportGone(const std::string& text) {
+        if (markGone(text)) {
+            failurePending_ = true;
+            notifyPipe_.signal();
+        }
+    }
+
+    // True for the first caller only; the text is that of the first failure.
+    bool markGone(const std::string& text) {
+        std::lock_guard lock(errorMutex_);
+        if (gone_.exchange(true)) {
+            return false;
+        }
+        errorText_ = text;
+        return true;
+    }
+
     std::size_t queued() const {
         int count = 0;
         if (::ioctl(fd_, FIONREAD, &count) != 0 || count < 0) {
@@ -325,11 +402,13 @@ private:
 
     std::string port_;
     int fd_;
-    Pipe wakePipe_;
-    Pipe modemPipe_;
-    bool hungUp_ = false;          // receive thread only
-    bool failureReported_ = false; // receive thread only
-    std::atomic<bool> failed_{false};
+    Pipe wakePipe_;       // the stop
+    Pipe notifyPipe_;     // a modem-line change (watcher thread) or a failure (owner's thread)
+    bool hungUp_ = false; // receive thread only: the device is no longer waited on
+    std::atomic<bool> gone_{false};           // the device failed for good
+    std::atomic<bool> failurePending_{false}; // a failure not yet reported as an event
+    mutable std::mutex errorMutex_;
+    std::string errorText_;
 #if defined(__linux__)
     serial_icounter_struct counts_{};
     std::optional<ModemWatcher> modemWatcher_;

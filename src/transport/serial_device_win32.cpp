@@ -3,7 +3,10 @@
 #include "transport/serial_device.h"
 #include "transport/win32_text.h"
 
+#include <atomic>
 #include <list>
+#include <mutex>
+#include <string>
 #include <vector>
 #include <windows.h>
 
@@ -104,8 +107,8 @@ public:
                 modemStatus_ = 0;
                 ::GetCommModemStatus(handle_, &modemStatus_);
             }
-            const HANDLE handles[2] = {stopEvent_.get(), waitEvent_.get()};
-            const DWORD count = deviceFailed_ ? 1 : 2;
+            const HANDLE handles[3] = {stopEvent_.get(), failureEvent_.get(), waitEvent_.get()};
+            const DWORD count = deviceFailed_ ? 2 : 3;
             const DWORD which = ::WaitForMultipleObjects(count, handles, FALSE, INFINITE);
             if (which == WAIT_OBJECT_0) {
                 // Setting the mask to 0 ends the pending wait; the record must not be reused
@@ -119,7 +122,12 @@ public:
                 }
                 return DeviceEvent{true, 0, 0};
             }
-            if (which != WAIT_OBJECT_0 + 1) {
+            if (which == WAIT_OBJECT_0 + 1) {
+                // A write failed on the owner's thread; the event wait stays pending.
+                ::ResetEvent(failureEvent_.get());
+                return DeviceEvent{false, EV_ERR, modemStatus_};
+            }
+            if (which != WAIT_OBJECT_0 + 2) {
                 return reportFailure();
             }
             if (waitPending_) {
@@ -169,33 +177,66 @@ public:
         write.overlapped.hEvent = write.done.get();
         DWORD put = 0;
         if (::WriteFile(handle_, write.bytes.data(), static_cast<DWORD>(write.bytes.size()), &put,
-                        &write.overlapped) ||
-            ::GetLastError() != ERROR_IO_PENDING) {
-            writes_.pop_back(); // finished at once, or failed: nothing stays in flight
+                        &write.overlapped)) {
+            writes_.pop_back(); // finished at once
+        } else if (const DWORD error = ::GetLastError(); error != ERROR_IO_PENDING) {
+            writes_.pop_back(); // failed: nothing stays in flight
+            reportWriteFailure(error);
         }
+    }
+
+    std::string errorText() const override {
+        std::lock_guard lock(errorMutex_);
+        return errorText_;
     }
 
 private:
     DeviceEvent reportFailure() {
         deviceFailed_ = true; // from now on only the stop event is waited for
+        setErrorText(win32::systemErrorText(::GetLastError()));
         return DeviceEvent{false, EV_ERR, 0};
     }
 
+    // Owner's thread: the receive thread reports it as a line-error event.
+    void reportWriteFailure(DWORD error) {
+        if (deviceFailed_) {
+            return; // the device is gone and that was said once
+        }
+        setErrorText("cannot write: " + win32::systemErrorText(error));
+        ::SetEvent(failureEvent_.get());
+    }
+
+    void setErrorText(std::string text) {
+        std::lock_guard lock(errorMutex_);
+        errorText_ = std::move(text);
+    }
+
     void reapFinishedWrites() {
-        writes_.remove_if(
-            [](const PendingWrite& write) { return HasOverlappedIoCompleted(&write.overlapped); });
+        writes_.remove_if([this](PendingWrite& write) {
+            if (!HasOverlappedIoCompleted(&write.overlapped)) {
+                return false;
+            }
+            DWORD put = 0;
+            if (!::GetOverlappedResult(handle_, &write.overlapped, &put, FALSE)) {
+                reportWriteFailure(::GetLastError());
+            }
+            return true;
+        });
     }
 
     std::string port_;
     HANDLE handle_;
     ManualEvent stopEvent_{false};
+    ManualEvent failureEvent_{false}; // a write failed
     ManualEvent waitEvent_{true};
     OVERLAPPED waitRecord_{};
     DWORD eventMask_ = 0;
     DWORD modemStatus_ = 0;
     bool waitPending_ = false;
-    bool deviceFailed_ = false;
+    std::atomic<bool> deviceFailed_{false}; // set by the receive thread, read by writes
     std::list<PendingWrite> writes_;
+    mutable std::mutex errorMutex_;
+    std::string errorText_;
 };
 
 } // namespace

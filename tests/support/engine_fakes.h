@@ -134,8 +134,9 @@ public:
     int selectedPortIndex() const override { return selectedIndex; }
     std::string selectedPortText() const override { return selectedText; }
 
+    // Switched off at the start, so that a test sees who switches them on.
     std::string caption;
-    bool commandControls = true;
+    bool commandControls = false;
     bool configurationControls = true;
     bool startFlash = false;
     bool multiplierButton = true;

@@ -218,6 +218,20 @@ TEST(SensorSimProgram, replacesAStaleLinkButNeverAFile) {
     EXPECT_EQ(fileText(folder / "VSENSOR2"), "someone's file");
 }
 
+TEST(SensorSimProgram, refusesARuntimeFolderOthersCanWriteIntoAndSaysWhy) {
+    TempDir dir;
+    for (const fs::path& folder : {dir.path(), dir / kVirtualPortsFolder}) {
+        fs::create_directories(folder);
+        fs::permissions(folder, fs::perms::all); // 0777: anybody could plant a "sensor" here
+        SimProcess sim(VORKEL_SENSOR_SIM_PATH, {}, dir.path());
+        EXPECT_TRUE(sim.waitForError(folder.string() + " is writable by group or others"))
+            << sim.errors();
+        EXPECT_EQ(sim.waitForExit(), 1);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(dir / kVirtualPortsFolder / "VSENSOR1")));
+        fs::permissions(folder, fs::perms::owner_all);
+    }
+}
+
 TEST(SensorSimProgram, consoleCommandsSteerTheSensorAndQuitUnpublishes) {
     TempDir dir;
     SimProcess sim(VORKEL_SENSOR_SIM_PATH, {"--wander", "0", "--name", "TANK7"}, dir.path());

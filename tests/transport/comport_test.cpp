@@ -1,5 +1,6 @@
 // The serial component over real pseudo-terminals: the kernel's tty layer treats the slave
 // side as a serial device, the test plays the sensor on the master side.
+#include "support/fake_serial_device.h"
 #include "support/pseudo_terminal.h"
 #include "support/test_main_loop.h"
 #include "transport/comport.h"
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 
 namespace vorkel {
 namespace {
@@ -266,7 +268,10 @@ TEST_F(ComPortOnPty, anUnsupportedBaudRateIsRefused) {
 
 TEST_F(ComPortOnPty, aHangUpIsReportedOnceAndThePortStaysUsable) {
     int errors = 0;
-    port.OnError = [&](TComPort&) { ++errors; };
+    port.OnError = [&](TComPort& sender) {
+        ++errors;
+        EXPECT_FALSE(sender.lastErrorText().empty()); // says what happened
+    };
     port.ReceiveMode = rmRAW;
     port.Open();
     pty.send({7});
@@ -284,6 +289,43 @@ TEST_F(ComPortOnPty, aHangUpIsReportedOnceAndThePortStaysUsable) {
     EXPECT_FALSE(port.isOpen());
 }
 
+TEST_F(ComPortOnPty, aFullOutputQueueIsWaitedForAndTheRestFollows) {
+    int errors = 0;
+    port.OnError = [&](TComPort&) { ++errors; };
+    port.Open();
+    // More than the pseudo-terminal buffers: the write meets a full queue, and the far end
+    // starts reading only a while later.
+    ByteString data(256 * 1024);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    ByteString arrived;
+    std::thread farEnd([&] {
+        std::this_thread::sleep_for(100ms);
+        arrived = pty.receive(data.size(), 10s);
+    });
+    port.Write(data);
+    farEnd.join();
+    EXPECT_EQ(arrived.size(), data.size());
+    EXPECT_TRUE(arrived == data);
+    loop.runUntilQuiet(50ms);
+    EXPECT_EQ(errors, 0);
+}
+
+TEST_F(ComPortOnPty, aDeviceThatTakesNothingIsReportedAfterASecond) {
+    std::string error;
+    port.OnError = [&](TComPort& sender) { error = sender.lastErrorText(); };
+    port.Open();
+    const auto started = std::chrono::steady_clock::now();
+    port.Write(ByteString(256 * 1024, 0x55)); // nobody reads the far end
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(waited, 900ms);
+    EXPECT_LT(waited, 5s); // bounded: the main thread must not hang on a stuck line
+    ASSERT_TRUE(loop.runUntil([&] { return !error.empty(); }));
+    EXPECT_EQ(error.rfind("cannot write: the device took ", 0), 0u) << error;
+    EXPECT_TRUE(port.isOpen());
+}
+
 TEST_F(ComPortOnPty, destroyingAnOpenPortReleasesTheDevice) {
     {
         TComPort temporary(loop.executor());
@@ -292,6 +334,103 @@ TEST_F(ComPortOnPty, destroyingAnOpenPortReleasesTheDevice) {
     }
     port.Open();
     EXPECT_TRUE(port.isOpen());
+}
+
+// Modem lines and line errors, which a pseudo-terminal cannot raise, from a fake device.
+class ComPortOnFakeDevice : public ::testing::Test {
+protected:
+    TestMainLoop loop;
+    std::shared_ptr<test::FakeLine> line = std::make_shared<test::FakeLine>();
+    TComPort port{loop.executor(), line->factory()};
+    std::vector<std::string> calls;
+
+    void SetUp() override {
+        port.ReceiveMode = rmRAW;
+        port.ReceiveCallBack = [this](const ByteString& data) {
+            calls.push_back("data:" + std::string(data.begin(), data.end()));
+        };
+        auto record = [this](const char* name) {
+            return [this, name](bool status) {
+                calls.push_back(std::string(name) + (status ? ":1" : ":0"));
+            };
+        };
+        port.OnCTSChanged = record("cts");
+        port.OnDSRChanged = record("dsr");
+        port.OnRLSDChanged = record("rlsd");
+        port.OnRingChanged = record("ring");
+        port.OnError = [this](TComPort& sender) {
+            calls.push_back("error:" + sender.lastErrorText());
+        };
+    }
+};
+
+struct StatusCase {
+    const char* name;
+    std::uint32_t mask;
+    std::uint32_t modemStatus;
+    std::vector<std::string> calls;
+    friend void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class StatusDispatch : public ComPortOnFakeDevice,
+                       public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(StatusDispatch, callsTheEventsInOrderWithTrueForALineThatIsOff) {
+    port.Open();
+    line->raise(GetParam().mask, GetParam().modemStatus);
+    ASSERT_TRUE(loop.runUntil([&] { return calls.size() >= GetParam().calls.size(); }));
+    loop.runUntilQuiet(20ms);
+    EXPECT_EQ(calls, GetParam().calls);
+}
+
+namespace ev = device_event;
+namespace ms = modem_status;
+constexpr std::uint32_t kAllLines = ev::kCts | ev::kDsr | ev::kRlsd | ev::kRing;
+
+INSTANTIATE_TEST_SUITE_P(
+    ComPort, StatusDispatch,
+    ::testing::Values(
+        StatusCase{"allOff",
+                   kAllLines | ev::kLineError,
+                   0,
+                   {"cts:1", "dsr:1", "rlsd:1", "ring:1", "error:"}},
+        StatusCase{"allOn",
+                   kAllLines | ev::kLineError,
+                   ms::kCtsOn | ms::kDsrOn | ms::kRingOn | ms::kRlsdOn,
+                   {"cts:0", "dsr:0", "rlsd:0", "ring:0", "error:"}},
+        StatusCase{"ctsAndCarrierOn",
+                   kAllLines,
+                   ms::kCtsOn | ms::kRlsdOn,
+                   {"cts:0", "dsr:1", "rlsd:0", "ring:1"}},
+        StatusCase{"dsrAndRingOn",
+                   kAllLines,
+                   ms::kDsrOn | ms::kRingOn,
+                   {"cts:1", "dsr:0", "rlsd:1", "ring:0"}},
+        StatusCase{"onlyTheChangedLine", ev::kDsr, ms::kCtsOn | ms::kDsrOn, {"dsr:0"}},
+        StatusCase{"bytesBeforeLines", ev::kCharReceived | ev::kRing, 0, {"data:", "ring:1"}}),
+    [](const ::testing::TestParamInfo<StatusCase>& info) { return info.param.name; });
+
+TEST_F(ComPortOnFakeDevice, aLineErrorCarriesTheDevicesTextAndAReopenForgetsIt) {
+    port.Open();
+    line->raise(ev::kLineError, 0, "cannot write: Input/output error");
+    ASSERT_TRUE(loop.runUntil([&] { return !calls.empty(); }));
+    EXPECT_EQ(calls, std::vector<std::string>{"error:cannot write: Input/output error"});
+    port.Close();
+    port.Open();
+    EXPECT_EQ(port.lastErrorText(), "");
+}
+
+TEST_F(ComPortOnFakeDevice, aReopenDropsTheUnfinishedMessageOfTheOldConnection) {
+    port.ReceiveMode = rmTERM;
+    port.Open();
+    line->receive(bytes("AB"));
+    ASSERT_TRUE(loop.runUntil([&] { return line->waiting() == 0; })); // taken, not delivered
+    port.Close();
+    port.Open();
+    line->receive(bytes("\r\nC"));
+    ASSERT_TRUE(loop.runUntil([&] { return !calls.empty(); }));
+    EXPECT_EQ(calls, std::vector<std::string>{"data:\r\n"});
+    EXPECT_EQ(line->opened(), 2);
 }
 
 struct TerminatorCase {

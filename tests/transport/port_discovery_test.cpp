@@ -1,3 +1,4 @@
+#include "support/pseudo_terminal.h"
 #include "support/temp_dir.h"
 #include "transport/port_discovery.h"
 
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <random>
+#include <unistd.h>
 
 namespace vorkel {
 namespace {
@@ -63,10 +65,15 @@ protected:
     TempDir root;
     fs::path sysfs = root / "sys/class/tty";
     fs::path runtime = root / "run/user/1000";
+    fs::path published = runtime / kVirtualPortsFolder;
+    test::PseudoTerminal pty; // what a virtual sensor publishes
 
     void SetUp() override {
         fs::create_directories(sysfs);
         fs::create_directories(root / "sys/devices/platform");
+        fs::create_directories(published);
+        fs::permissions(runtime, fs::perms::owner_all);
+        fs::permissions(published, fs::perms::owner_all);
     }
 
     // A tty as sysfs shows it: a folder, a `device` link when a driver owns it, and for
@@ -82,9 +89,17 @@ protected:
         }
     }
 
-    void addVirtual(const std::string& name) {
-        fs::create_directories(runtime / kVirtualPortsFolder);
-        fs::create_symlink("/dev/pts/99", runtime / kVirtualPortsFolder / name);
+    void addVirtual(const std::string& name, const fs::path& target) {
+        fs::create_symlink(target, published / name);
+    }
+    void addVirtual(const std::string& name) { addVirtual(name, pty.path()); }
+
+    std::vector<std::string> virtualNames() const {
+        std::vector<std::string> names;
+        for (const PortEntry& entry : listVirtualPorts(runtime)) {
+            names.push_back(entry.name);
+        }
+        return names;
     }
 };
 
@@ -102,15 +117,76 @@ TEST_F(FakeSystem, listsTtysWithHardwareInNameOrder) {
               (std::vector<std::string>{"ttyACM0", "ttyS0", "ttyUSB2", "ttyUSB10"}));
 }
 
-TEST_F(FakeSystem, virtualPortsAreTheLinksOfTheRuntimeFolder) {
+TEST_F(FakeSystem, virtualPortsAreTheLinksOfTheRuntimeFolderToPseudoTerminals) {
     addVirtual("VSENSOR10");
     addVirtual("VSENSOR2");
-    std::ofstream(runtime / kVirtualPortsFolder / "README") << "not a port";
-    fs::create_directory(runtime / kVirtualPortsFolder / "folder");
-    const fs::path folder = runtime / kVirtualPortsFolder;
+    std::ofstream(published / "README") << "not a port";
+    fs::create_directory(published / "folder");
+    // Links that no virtual sensor makes: to other devices, to nothing, to a file, through
+    // another link.
+    addVirtual("NULL", "/dev/null");
+    addVirtual("PTMX", "/dev/pts/ptmx");
+    addVirtual("GONE", "/dev/pts/4194303");
+    std::ofstream(root / "pts-lookalike") << "";
+    addVirtual("FILE", root / "pts-lookalike");
+    fs::create_symlink(pty.path(), root / "hop");
+    addVirtual("HOP", root / "hop");
     EXPECT_EQ(listVirtualPorts(runtime),
-              (std::vector<PortEntry>{{"VSENSOR2", (folder / "VSENSOR2").string()},
-                                      {"VSENSOR10", (folder / "VSENSOR10").string()}}));
+              (std::vector<PortEntry>{{"VSENSOR2", (published / "VSENSOR2").string()},
+                                      {"VSENSOR10", (published / "VSENSOR10").string()}}));
+}
+
+TEST_F(FakeSystem, onlyPseudoTerminalsPassTheDeviceTest) {
+    EXPECT_TRUE(isPseudoTerminalDevice(pty.path()));
+    EXPECT_FALSE(isPseudoTerminalDevice("/dev/null")); // a character device of another major
+    EXPECT_FALSE(isPseudoTerminalDevice(root.path()));
+    EXPECT_FALSE(isPseudoTerminalDevice(root / "missing"));
+}
+
+struct FolderCase {
+    const char* name;
+    const char* folder; // "runtime" or "published"
+    fs::perms permissions;
+    bool listed;
+    friend void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class RuntimeFolderRule : public FakeSystem, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(RuntimeFolderRule, listsOnlyFromFoldersNobodyElseCanWriteInto) {
+    addVirtual("VSENSOR1");
+    const fs::path folder = std::string(GetParam().folder) == "runtime" ? runtime : published;
+    fs::permissions(folder, GetParam().permissions);
+    EXPECT_EQ(virtualNames().size(), GetParam().listed ? 1u : 0u);
+    EXPECT_EQ(runtimeDirRefusal(folder).empty(), GetParam().listed) << runtimeDirRefusal(folder);
+}
+
+constexpr fs::perms kRwx = fs::perms::owner_all;
+constexpr fs::perms kReadable =
+    fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+
+INSTANTIATE_TEST_SUITE_P(
+    PortDiscovery, RuntimeFolderRule,
+    ::testing::Values(
+        FolderCase{"private", "runtime", kRwx, true},
+        FolderCase{"readableByAll", "runtime", kRwx | kReadable, true},
+        FolderCase{"groupWritable", "runtime", kRwx | fs::perms::group_all, false},
+        FolderCase{"othersWritable", "runtime", kRwx | fs::perms::others_write, false},
+        FolderCase{"sticky", "runtime", fs::perms::all | fs::perms::sticky_bit, false},
+        FolderCase{"portsFolderGroupWritable", "published", kRwx | fs::perms::group_write, false},
+        FolderCase{"portsFolderOthersWritable", "published", fs::perms::all, false}),
+    [](const ::testing::TestParamInfo<FolderCase>& info) { return info.param.name; });
+
+TEST_F(FakeSystem, aRuntimeFolderOfAnotherUserOrNoFolderIsRefused) {
+    const auto me = static_cast<std::uint32_t>(::geteuid());
+    EXPECT_EQ(runtimeDirRefusal(runtime, me), "");
+    EXPECT_NE(runtimeDirRefusal(runtime, me + 1).find("belongs to user"), std::string::npos);
+    EXPECT_NE(runtimeDirRefusal(root / "missing", me), "");
+    // A link to a private folder is not the folder: whoever made the link chose where it leads.
+    fs::create_directory_symlink(runtime, root / "linked-runtime");
+    EXPECT_NE(runtimeDirRefusal(root / "linked-runtime", me), "");
+    addVirtual("VSENSOR1");
+    EXPECT_TRUE(listVirtualPorts(root / "linked-runtime").empty());
 }
 
 TEST_F(FakeSystem, serialPortsComeBeforeVirtualOnes) {
@@ -125,6 +201,8 @@ TEST_F(FakeSystem, serialPortsComeBeforeVirtualOnes) {
 
 TEST_F(FakeSystem, missingFoldersGiveNoPorts) {
     EXPECT_TRUE(discoverPosixPorts(root / "nowhere", root / "nobody").empty());
+    EXPECT_TRUE(discoverPosixPorts(sysfs, runtime).empty());
+    fs::remove(published);
     EXPECT_TRUE(discoverPosixPorts(sysfs, runtime).empty());
 }
 

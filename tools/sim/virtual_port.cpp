@@ -117,6 +117,17 @@ PublishedLink::PublishedLink(const fs::path& folder, const std::string& name,
     , target_(target) {
     makeFolder(folder.parent_path());
     makeFolder(folder);
+    // The configurator lists the port only from folders nobody else can write into; a link
+    // published anywhere else would be refused there without a word, so refuse it here, aloud.
+    for (const fs::path& checked : {folder.parent_path(), folder}) {
+        if (const std::string refusal = runtimeDirRefusal(checked); !refusal.empty()) {
+            throw std::runtime_error(
+                "not publishing the port: " + refusal +
+                ", so the configurator would not trust it (a runtime folder must be the "
+                "user's own and writable by nobody else: set XDG_RUNTIME_DIR to such a folder, "
+                "or make this one so with chmod 700)");
+        }
+    }
 
     std::error_code error;
     const fs::file_status existing = fs::symlink_status(path_, error);

@@ -40,7 +40,9 @@ std::filesystem::path virtualPortsFolder();
 class PublishedLink {
 public:
     // Creates `folder` (mode 0700) when missing and links `folder`/`name` to `target`,
-    // replacing an old link of that name. Throws std::system_error or std::runtime_error.
+    // replacing an old link of that name. Refuses, with std::runtime_error saying why, when
+    // `folder` or the runtime folder above it is not one the configurator lists ports from
+    // (runtimeDirRefusal). Throws std::system_error or std::runtime_error.
     PublishedLink(const std::filesystem::path& folder, const std::string& name,
                   const std::filesystem::path& target);
     // Removes the link, unless another sensor has since taken the name over.
