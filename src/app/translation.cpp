@@ -112,6 +112,54 @@ void appendUtf8(std::string& out, std::uint32_t codePoint) {
     }
 }
 
+// The next code point of well-formed UTF-8 (no overlong forms, no surrogates, at most
+// U+10FFFF), advancing `at`; nullopt at a malformed sequence.
+std::optional<std::uint32_t> nextCodePoint(std::string_view text, std::size_t& at) {
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
+    const std::uint8_t lead = byte(at);
+    if (lead < 0x80) {
+        ++at;
+        return lead;
+    }
+    // Sequence length, payload bits of the lead byte and the smallest code point of that length.
+    struct Form {
+        std::uint8_t leadMask, leadBits;
+        std::size_t length;
+        std::uint32_t payloadMask, minimum;
+    };
+    constexpr Form kForms[] = {
+        {0xE0, 0xC0, 2, 0x1F, 0x80}, {0xF0, 0xE0, 3, 0x0F, 0x800}, {0xF8, 0xF0, 4, 0x07, 0x10000}};
+    const auto* form = std::find_if(std::begin(kForms), std::end(kForms), [&](const Form& f) {
+        return (lead & f.leadMask) == f.leadBits;
+    });
+    if (form == std::end(kForms)) {
+        return std::nullopt;
+    }
+    const std::size_t length = form->length;
+    std::uint32_t codePoint = lead & form->payloadMask;
+    const std::uint32_t minimum = form->minimum;
+    if (text.size() - at < length) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) {
+            return std::nullopt;
+        }
+        codePoint = (codePoint << 6) | (byte(at + i) & 0x3F);
+    }
+    if (codePoint < minimum || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+        return std::nullopt;
+    }
+    at += length;
+    return codePoint;
+}
+
+void appendUtf16le(std::vector<std::uint8_t>& out, std::uint32_t unit) {
+    out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(unit >> 8));
+}
+
 } // namespace
 
 std::string utf16leToUtf8(std::span<const std::uint8_t> bytes) {
@@ -133,6 +181,44 @@ std::string utf16leToUtf8(std::span<const std::uint8_t> bytes) {
             }
         }
         appendUtf8(out, (unit >= 0xD800 && unit <= 0xDFFF) ? kReplacement : unit);
+    }
+    return out;
+}
+
+std::optional<std::vector<std::uint8_t>> encodeTranslationTable(std::string_view utf8) {
+    constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+    if (utf8.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) {
+        utf8.remove_prefix(kUtf8ByteOrderMark.size());
+    }
+    std::vector<std::uint8_t> out{0xFF, 0xFE};
+    out.reserve(2 * utf8.size() + 4);
+    std::size_t at = 0;
+    while (at < utf8.size()) {
+        if (utf8.substr(at, 2) == "\r\n") {
+            ++at; // the LF below writes the line end
+            continue;
+        }
+        const std::optional<std::uint32_t> codePoint = nextCodePoint(utf8, at);
+        if (!codePoint) {
+            return std::nullopt;
+        }
+        if (*codePoint == '\n') {
+            appendUtf16le(out, '\r');
+            appendUtf16le(out, '\n');
+        } else if (*codePoint >= 0x10000) {
+            appendUtf16le(out, 0xD800 + ((*codePoint - 0x10000) >> 10));
+            appendUtf16le(out, 0xDC00 + ((*codePoint - 0x10000) & 0x3FF));
+        } else {
+            appendUtf16le(out, *codePoint);
+        }
+    }
+    // The table ends with a line end: its empty last line is what ends the rows.
+    const bool endsWithLineEnd = out.size() >= 4 && out[out.size() - 4] == '\r' &&
+                                 out[out.size() - 3] == 0 && out[out.size() - 2] == '\n' &&
+                                 out[out.size() - 1] == 0;
+    if (!endsWithLineEnd) {
+        appendUtf16le(out, '\r');
+        appendUtf16le(out, '\n');
     }
     return out;
 }

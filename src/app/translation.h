@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,5 +61,12 @@ private:
 
 // Exposed for tests: UTF-16LE (no byte-order mark) to UTF-8; broken surrogates become U+FFFD.
 std::string utf16leToUtf8(std::span<const std::uint8_t> bytes);
+
+// The table as the program carries it, from the UTF-8 text kept in the repository: byte-order
+// mark FF FE, then UTF-16LE with every line ended by CR LF. The source may have LF or CR LF line
+// ends (a checkout may convert them), a UTF-8 byte-order mark and a missing last line end; all
+// give the same bytes. nullopt when the source is not valid UTF-8, so that a damaged table fails
+// the build instead of showing replacement characters.
+std::optional<std::vector<std::uint8_t>> encodeTranslationTable(std::string_view utf8);
 
 } // namespace vorkel

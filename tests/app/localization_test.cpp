@@ -1,18 +1,24 @@
 // applyTranslation over a small tree with one control of every kind.
+#include "app/form2.h"
 #include "app/localization.h"
 #include "app/widgets/labeled_edit.h"
 #include "app/widgets/radio_group.h"
 #include "app/widgets/static_text.h"
 #include "app/widgets/value_list_editor.h"
 #include "support/qt_fakes.h"
+#include "ui_TmainForm.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -102,6 +108,105 @@ TEST(ApplyTranslation, setsEachKindOfControlFromItsKeys) {
     EXPECT_EQ(group->title(), "A group");
     EXPECT_EQ(panel->windowTitle(), "");
     EXPECT_EQ(edit->text(), "design");
+}
+
+// The text a control key put on its control, read back from the part of the control that its
+// suffix names; nullopt when the key fits no control of the window (unknown name, a kind that
+// takes no text of that part, an item or column index out of range).
+std::optional<QString> shownText(const std::multimap<QString, QWidget*>& controls,
+                                 const QString& key) {
+    static const QRegularExpression kPart(R"(^([^.]+)(?:\.(SubLabel|Item|Column)(\d*))?$)");
+    const QRegularExpressionMatch match = kPart.match(key);
+    if (!match.hasMatch() || controls.count(match.captured(1).toLower()) != 1) {
+        return std::nullopt;
+    }
+    QWidget* control = controls.find(match.captured(1).toLower())->second;
+    const QString part = match.captured(2);
+    const int index = match.captured(3).isEmpty() ? -1 : match.captured(3).toInt();
+    if (part == "SubLabel" && index < 0) {
+        if (auto* edit = qobject_cast<TLabeledEdit*>(control)) {
+            return edit->labelText();
+        }
+    } else if (part == "Item" && index >= 0) {
+        if (auto* radio = qobject_cast<TRadioGroup*>(control);
+            radio && index < radio->itemCount()) {
+            return radio->itemText(index);
+        }
+        if (auto* combo = qobject_cast<QComboBox*>(control); combo && index < combo->count()) {
+            return combo->itemText(index);
+        }
+    } else if (part == "Column" && index >= 0) {
+        if (auto* grid = qobject_cast<TValueListEditor*>(control);
+            grid && index < grid->columnCount()) {
+            return grid->columnTitle(index);
+        }
+    } else if (part.isEmpty()) {
+        QWidget* stack = control->parentWidget();
+        if (auto* pages = qobject_cast<QTabWidget*>(stack ? stack->parentWidget() : nullptr);
+            pages && pages->indexOf(control) >= 0) {
+            return pages->tabText(pages->indexOf(control));
+        }
+        if (auto* edit = qobject_cast<TLabeledEdit*>(control)) {
+            return edit->text();
+        }
+        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+            return button->text();
+        }
+        if (auto* label = qobject_cast<QLabel*>(control)) {
+            return label->text();
+        }
+        if (auto* group = qobject_cast<QGroupBox*>(control)) {
+            return group->title();
+        }
+    }
+    return std::nullopt;
+}
+
+// Every control key of the shipped table lands on a control of a fitting kind in one of the two
+// windows: a key that names a renamed control, or a control of another kind, would silently
+// leave the Russian design text in place.
+TEST(ShippedControlKeys, eachLandsOnAControlOfAFittingKind) {
+    test::RecordingBoxes boxes;
+    Localization localization(boxes);
+    localization.loadTranslation(test::shippedTranslation(), 0x409);
+
+    QMainWindow mainWindow;
+    Ui::TmainForm mainUi;
+    mainUi.setupUi(&mainWindow);
+    localization.applyTranslation(&mainWindow);
+    TForm2 dialog(localization);
+    std::multimap<QString, QWidget*> controls; // by lower-cased name, as keys are compared
+    for (QWidget* root : {static_cast<QWidget*>(&mainWindow), static_cast<QWidget*>(&dialog)}) {
+        for (QWidget* control : root->findChildren<QWidget*>()) {
+            if (!control->objectName().isEmpty()) {
+                controls.emplace(control->objectName().toLower(), control);
+            }
+        }
+    }
+
+    // Rows that name no control: messages, the restart warnings, the dialogs' titles and filters
+    // (applied by the window's start-up), and three help texts that nothing shows.
+    static const QRegularExpression kNotAControl(
+        "^(rs[A-Z].*|LanguageChangeWarning|Form2|(OpenFlashDialog|SavetableDialog)(\\.Filter)?|"
+        "addresshelplabel|rs485label1023|rs485label4095)$");
+    std::ifstream source(VORKEL_TRANSLATION_SOURCE);
+    std::string line;
+    std::getline(source, line); // header
+    std::getline(source, line); // locale row
+    int checked = 0;
+    while (std::getline(source, line) && !line.empty()) {
+        const QString key = QString::fromStdString(line.substr(0, line.find(','))).trimmed();
+        if (kNotAControl.match(key).hasMatch()) {
+            continue;
+        }
+        const std::optional<QString> shown = shownText(controls, key);
+        EXPECT_TRUE(shown.has_value()) << key.toStdString() << " fits no control";
+        EXPECT_EQ(shown.value_or("").toStdString(), localization.getTranslation(key).toStdString())
+            << key.toStdString();
+        ++checked;
+    }
+    EXPECT_GT(checked, 100);
+    EXPECT_EQ(dialog.windowTitle(), "Technological multiplier compute");
 }
 
 TEST(ErrorAndWarningBoxes, takeTheirTitlesFromTheList) {
