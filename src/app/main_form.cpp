@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include "app/builtin_texts.h"
+#include "app/form2.h"
 #include "app/settings_keys.h"
 #include "ui_TmainForm.h"
 
@@ -9,9 +10,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QStyle>
+#include <QTimer>
 
 namespace vorkel {
 namespace {
@@ -24,8 +27,6 @@ constexpr int kDesignMinimumHeight = 932;
 constexpr double kDesignDpi = 144.0;
 
 constexpr int kSensorSetupPage = 1; // the page a first start shows
-constexpr int kMultiplierMin = -127;
-constexpr int kMultiplierMax = 127;
 
 const QStringList kLanguageNames = {QStringLiteral("русский"), QStringLiteral("English"),
                                     QStringLiteral("Portuguesa"), QStringLiteral("Español")};
@@ -67,31 +68,79 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
     , localization_(*env_.boxes)
     , comPort_(qtMainThreadExecutor())
     , portAdapter_(comPort_)
-    , engine_(mainTimer_, scheduledPacketTimer_, portAdapter_, *this,
+    , readingsPanel_(*ui_)
+    , enginePanel_(*this, *ui_, readingsPanel_)
+    , configurationPanel_(*ui_)
+    , multiplierPanel_(*ui_)
+    , firmwarePanel_(*ui_)
+    , engine_(mainTimer_, scheduledPacketTimer_, portAdapter_, enginePanel_,
               EngineServices{
-                  [this](std::string_view text) { return localization_.translate(text); },
+                  [this](std::string_view key) { return localization_.translate(key); },
                   [this](const std::string& message) { log_->writeLog(fromUtf8(message)); },
                   [this](const std::string& text) { localization_.showErrorBox(fromUtf8(text)); },
                   [this] { return env_.tickCount(); }})
     , exchangeEndingOwner_(engine_)
-    , liveReadings_(engine_, *this) {
+    , multiplier_(
+          multiplierPanel_,
+          MultiplierServices{
+              [this](std::string_view key) { return localization_.translate(key); },
+              [this] {
+                  return env_.multiplierDialog ? env_.multiplierDialog()
+                                               : TForm2::run(localization_, this, *env_.boxes);
+              },
+              [this](const std::string& text) { localization_.showWarningBox(fromUtf8(text)); }})
+    , liveReadings_(engine_, readingsPanel_,
+                    ReadingsServices{[this] { return env_.tickCount(); },
+                                     [this] { return configuration_.fullScale(); },
+                                     [this] { return configuration_.frequencySpan(); },
+                                     [this] { return configuration_.updateRangeCaption(); },
+                                     // litres: none until the litres table converts levels
+                                     [](std::uint32_t) { return std::optional<std::string>(); }})
+    , configuration_(
+          engine_, configurationPanel_, liveReadings_, multiplier_,
+          ConfigurationServices{
+              [this](std::string_view key) { return localization_.translate(key); },
+              [this](const std::string& text) { localization_.showErrorBox(fromUtf8(text)); },
+              [this](const std::string& title, const std::string& text) {
+                  env_.boxes->selfClosingInformation(fromUtf8(title), fromUtf8(text));
+              },
+              [this] { return env_.tickCount(); },
+              [this](std::uint32_t milliseconds) { processEventsFor(milliseconds); }})
+    , firmware_(
+          engine_, firmwarePanel_,
+          FirmwareServices{
+              [this](std::string_view key) { return localization_.translate(key); },
+              [this](const std::string& message) { log_->writeLog(fromUtf8(message)); },
+              [this](const std::string& text) { localization_.showErrorBox(fromUtf8(text)); },
+              [this](const std::string& text) { localization_.showWarningBox(fromUtf8(text)); },
+              [this] {
+                  return env_.chooseFirmwareFile
+                             ? env_.chooseFirmwareFile()
+                             : FirmwarePanel::runOpenFlashDialog(this, openFlashDialog_.title,
+                                                                 openFlashDialog_.filter);
+              },
+              randomFillerSource()}) {
     ui_->setupUi(this);
     log_ = std::make_unique<EventLog>(*ui_->logListBox, env_.logFile, env_.timeOfDay);
     savetarDialog_ = {QStringLiteral("Выберите имя файла"), QStringLiteral("Двоичные файлы|*.bin")};
     openFlashDialog_ = {QStringLiteral("Выберите файл прошивки..."), QStringLiteral("*.*")};
 
-    for (const CommandCode code :
-         {CommandCode::WriteConfiguration, CommandCode::ReadConfiguration,
-          CommandCode::CalibrateEmpty, CommandCode::CalibrateFull, CommandCode::WriteCalibration,
-          CommandCode::ReadCalibration, CommandCode::FirmwareBlock}) {
+    // Codes whose subsystem has nothing to show yet only end their exchange.
+    for (const CommandCode code : {CommandCode::CalibrateEmpty, CommandCode::CalibrateFull,
+                                   CommandCode::WriteCalibration, CommandCode::ReadCalibration}) {
         engine_.setReplyOwner(code, &exchangeEndingOwner_);
     }
     engine_.setReplyOwner(CommandCode::ReadVersion, &liveReadings_);
     engine_.setReplyOwner(CommandCode::ReadLevel, &liveReadings_);
+    engine_.setReplyOwner(CommandCode::WriteConfiguration, &configuration_);
+    engine_.setReplyOwner(CommandCode::ReadConfiguration, &configuration_);
+    // Code 88, and code 2 in a firmware update, the transfer registered for itself.
     engine_.setBuildIdentifier(env_.buildIdentifier);
 
-    connect(ui_->ReadVersionButton, &QPushButton::clicked, this,
-            &TmainForm::ReadVersionButtonClick);
+    readingsPanel_.connectTo(liveReadings_);
+    configurationPanel_.connectTo(configuration_);
+    multiplierPanel_.connectTo(multiplier_);
+    firmwarePanel_.connectTo(firmware_);
     connect(ui_->clearlogButton, &QPushButton::clicked, this, &TmainForm::clearlogButtonClick);
     connect(ui_->LitersTableCheckBox, &QCheckBox::clicked, this,
             &TmainForm::LitersTableCheckBoxClick);
@@ -153,8 +202,12 @@ void TmainForm::FormCreate() {
     ui_->mainPageControl->setTabVisible(ui_->mainPageControl->indexOf(ui_->technologySheet), false);
     log_->writeLog(localization_.getTranslation("rsConfiguratorLaunched"));
 
+    liveReadings_.selectlitercontrol(ReadingControl::Percent);
     ui_->tarmaxButton->setVisible(true);
+    configuration_.updateRangeCaption();
     ui_->AveragingComboBox->setCurrentIndex(0);
+    liveReadings_.restartFilter(filter_);
+    multiplier_.setTkoeff(multiplier_.getTKoeff());
 
     comPort_.DataBits = 8;
     comPort_.StopBits = sbONE;
@@ -162,7 +215,13 @@ void TmainForm::FormCreate() {
     comPort_.ReceiveMode = rmRAW;
     comPort_.WinQSizeIn = 16;
     comPort_.WinQSizeOut = 16;
-    comPort_.ReceiveCallBack = [this](const ByteString& data) { engine_.ReceiveData(data); };
+    comPort_.ReceiveCallBack = [this](const ByteString& data) {
+        // Bytes that come while the sensor restarts after a write belong to no exchange; taken
+        // up, they would end the pause's quiet with a poll.
+        if (!configuration_.isWaitingForRestart()) {
+            engine_.ReceiveData(data);
+        }
+    };
     engine_.start();
 
     // Only now: choosing a language during the run is what the warning is about.
@@ -231,8 +290,8 @@ void TmainForm::loadSettings() {
         ui_->mainPageControl->setCurrentIndex(kSensorSetupPage);
     }
     if (settings.contains(key::kFlashFileName)) {
-        ui_->flashfileedit->setText(settings.value(key::kFlashFileName).toString());
-        ui_->flashfileedit->setToolTip(ui_->flashfileedit->text());
+        firmware_.restoreFirmwarePath(
+            std::filesystem::path(settings.value(key::kFlashFileName).toString().toStdU16String()));
     }
     if (const auto show = storedInt(settings, key::kShowLiters); show && *show != 0) {
         ui_->LitersTableCheckBox->setChecked(true);
@@ -263,8 +322,8 @@ void TmainForm::loadSettings() {
         move(*left, *top);
     }
 
-    if (const auto tk = storedIntIn(settings, key::kMultiplier, kMultiplierMin, kMultiplierMax)) {
-        ui_->tkoeffUpDown->setPosition(*tk);
+    if (const auto tk = storedInt(settings, key::kMultiplier)) {
+        ui_->tkoeffUpDown->setPosition(*tk); // the up-down limits it to -127..127
     }
     if (const auto n = storedIntIn(settings, key::kOutlierAllowance, 0, INT_MAX)) {
         filter_.outlierAllowance = *n;
@@ -290,7 +349,8 @@ std::uint32_t TmainForm::selectedLanguageId() const {
 void TmainForm::saveSettings() {
     QSettings& settings = *env_.settings;
     settings.setValue(key::kPort, ui_->comportComboBox->currentText());
-    settings.setValue(key::kFlashFileName, ui_->flashfileedit->text());
+    settings.setValue(key::kFlashFileName,
+                      QString::fromStdU16String(firmware_.firmwarePath().u16string()));
     settings.setValue(key::kTab, ui_->mainPageControl->currentIndex());
     settings.setValue(key::kLanguage, static_cast<int>(selectedLanguageId()));
     settings.setValue(key::kWindowLeft, x());
@@ -321,16 +381,9 @@ void TmainForm::saveSettings() {
 }
 
 void TmainForm::closeEvent(QCloseEvent* event) {
-    if (engine_.requestState() == request_state::kFirmwareUpdate) {
-        event->ignore(); // a transfer cannot be interrupted halfway
-        return;
-    }
-    if (engine_.isAwaitingFirmware() &&
-        !env_.boxes->confirm(builtin::rsWarningTitle, builtin::rsAwaitingFirmwareUpdate)) {
-        event->ignore();
-        return;
-    }
-    event->accept();
+    event->setAccepted(mayCloseMainWindow(engine_, [this] {
+        return env_.boxes->confirm(builtin::rsWarningTitle, builtin::rsAwaitingFirmwareUpdate);
+    }));
 }
 
 bool TmainForm::eventFilter(QObject* watched, QEvent* event) {
@@ -359,12 +412,14 @@ bool TmainForm::FormKeyDown(int key) {
     return false;
 }
 
-void TmainForm::ReadVersionButtonClick() {
-    if (engine_.requestState() != request_state::kIdle) {
+void TmainForm::processEventsFor(std::uint32_t milliseconds) {
+    if (env_.processEventsFor) {
+        env_.processEventsFor(milliseconds);
         return;
     }
-    enableCommandControls(false);
-    engine_.SendCommand(CommandCode::ReadVersion, FrameData{}, request_state::kVersionRead);
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(milliseconds), &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void TmainForm::LanguageComboBoxChange(int index) {
@@ -377,86 +432,6 @@ void TmainForm::clearlogButtonClick() {
 
 void TmainForm::LitersTableCheckBoxClick() {
     ui_->LitersIndicator->setVisible(ui_->LitersTableCheckBox->isChecked());
-}
-
-// --- EngineView -------------------------------------------------------------------------------
-
-void TmainForm::setCaption(const std::string& caption) {
-    setWindowTitle(fromUtf8(caption));
-}
-
-void TmainForm::enableCommandControls(bool enabled) {
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             ui_->writetarButton, ui_->readtarButton, ui_->readtar2Button, ui_->ReadVersionButton,
-             ui_->readconfButton, ui_->readconfbutton2, ui_->comportComboBox, ui_->test05button}) {
-        control->setEnabled(enabled);
-    }
-    if (enabled) {
-        ui_->flashprogresspanel->hide();
-    }
-}
-
-void TmainForm::enableConfigurationControls(bool enabled) {
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{ui_->outputmoderadio, ui_->unizhUpDown, ui_->uverhUpDown,
-                                         ui_->AveragingComboBox, ui_->tkoeffUpDown}) {
-        control->setEnabled(enabled);
-    }
-}
-
-void TmainForm::enableStartFlash(bool enabled) {
-    ui_->startflashButton->setEnabled(enabled);
-}
-
-void TmainForm::enableMultiplierButton(bool enabled) {
-    ui_->tkoeffButton->setEnabled(enabled);
-}
-
-void TmainForm::blankLevelDisplays() {
-    ui_->levelpct->setText(QStringLiteral("?"));
-    ui_->levelRaw->clear();
-    ui_->levelU->clear();
-    ui_->levelfreq->clear();
-    ui_->levelProgressBar->setValue(0);
-}
-
-void TmainForm::resetReadingDisplays() {
-    ui_->levelpct->setText(QStringLiteral("000"));
-    ui_->levelRaw->setText(QStringLiteral("0000"));
-    ui_->levelU->setText(QStringLiteral("000"));
-    ui_->levelfreq->setText(QStringLiteral("000"));
-    ui_->tempLabel->clear();
-    ui_->levelProgressBar->setValue(0);
-    ui_->ProgramVersionLabel->clear();
-    ui_->BootloaderVersionLabel->clear();
-    ui_->IzmerVersionLabel->clear();
-}
-
-int TmainForm::selectedPortIndex() const {
-    return ui_->comportComboBox->currentIndex();
-}
-
-std::string TmainForm::selectedPortText() const {
-    return ui_->comportComboBox->currentText().toStdString();
-}
-
-// --- ReadingsView -----------------------------------------------------------------------------
-
-void TmainForm::showVersion(const VersionDisplay& version) {
-    ui_->ProgramVersionLabel->setText(fromUtf8(version.program));
-    ui_->BootloaderVersionLabel->setText(fromUtf8(version.bootloader));
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             ui_->portspeedComboBox, ui_->rs485rangeComboBox, ui_->mastermodeCheckBox}) {
-        control->setEnabled(version.rs485OptionsEnabled);
-    }
-}
-
-void TmainForm::showMeasuringModule(const std::string& text) {
-    ui_->IzmerVersionLabel->setText(fromUtf8(text));
-}
-
-void TmainForm::showRawLevel(std::uint32_t level) {
-    ui_->levelRaw->setText(QString::number(level));
 }
 
 } // namespace vorkel

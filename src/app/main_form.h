@@ -1,15 +1,23 @@
 // The main window: owns every control, the serial port, both timers, the exchange engine and
-// the translation list for the life of the program; runs start-up and shut-down, keeps the
-// per-user settings, answers the hot keys and the close query.
+// the translation list for the life of the program; composes the binders that tie each group
+// of controls to its behaviour; runs start-up and shut-down, keeps the per-user settings,
+// answers the hot keys and the close query.
 #pragma once
 
+#include "app/configuration_panel.h"
+#include "app/engine_panel.h"
 #include "app/event_log.h"
+#include "app/firmware_panel.h"
 #include "app/localization.h"
+#include "app/multiplier_panel.h"
 #include "app/qt_engine_timer.h"
+#include "app/readings_panel.h"
 #include "protocol/com_port_adapter.h"
 #include "protocol/exchange_ending_owner.h"
 #include "protocol/exchange_engine.h"
+#include "sensor/configuration_flow.h"
 #include "sensor/level_filter_parameters.h"
+#include "sensor/multiplier_flow.h"
 #include "sensor/readings.h"
 #include "transport/comport.h"
 
@@ -38,6 +46,12 @@ struct MainFormEnvironment {
     std::string buildIdentifier = "0000";     // CRC-16 of the executable, 4 hex digits
     std::function<std::uint32_t()> tickCount; // milliseconds
     std::function<TimeOfDay()> timeOfDay = currentTimeOfDay;
+    // The multiplier dialog: the accepted voltage or nothing (the real dialog when empty).
+    std::function<std::optional<double>()> multiplierDialog;
+    // Handles events for a while (a nested event loop when empty).
+    std::function<void(std::uint32_t milliseconds)> processEventsFor;
+    // OpenFlashDialog: the chosen file or nothing (the real dialog when empty).
+    std::function<std::optional<std::filesystem::path>()> chooseFirmwareFile;
 };
 
 // Title and filter of a file dialog, as the window definition has them and translation
@@ -47,7 +61,7 @@ struct FileDialogTexts {
     QString filter;
 };
 
-class TmainForm : public QMainWindow, private EngineView, private ReadingsView {
+class TmainForm : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -58,12 +72,16 @@ public:
     ExchangeEngine& engine() { return engine_; }
     Localization& localization() { return localization_; }
     EventLog& eventLog() { return *log_; }
+    LiveReadings& liveReadings() { return liveReadings_; }
+    SensorConfiguration& configuration() { return configuration_; }
+    MultiplierFlow& multiplier() { return multiplier_; }
+    FirmwareTransfer& firmware() { return firmware_; }
+    FirmwarePanel& firmwarePanel() { return firmwarePanel_; }
     const LevelFilterParameters& levelFilterParameters() const { return filter_; }
     const FileDialogTexts& savetarDialog() const { return savetarDialog_; }
     const FileDialogTexts& openFlashDialog() const { return openFlashDialog_; }
 
     // Handlers (connected to their controls; public so that tests can drive them).
-    void ReadVersionButtonClick();
     void LanguageComboBoxChange(int index);
     void clearlogButtonClick();
     void LitersTableCheckBoxClick();
@@ -84,22 +102,7 @@ private:
     void placeLanguageSelector();
     void applyMinimumSize();
     std::uint32_t selectedLanguageId() const;
-
-    // EngineView
-    void setCaption(const std::string& caption) override;
-    void enableCommandControls(bool enabled) override;
-    void enableConfigurationControls(bool enabled) override;
-    void enableStartFlash(bool enabled) override;
-    void enableMultiplierButton(bool enabled) override;
-    void blankLevelDisplays() override;
-    void resetReadingDisplays() override;
-    int selectedPortIndex() const override;
-    std::string selectedPortText() const override;
-
-    // ReadingsView
-    void showVersion(const VersionDisplay& version) override;
-    void showMeasuringModule(const std::string& text) override;
-    void showRawLevel(std::uint32_t level) override;
+    void processEventsFor(std::uint32_t milliseconds);
 
     MainFormEnvironment env_;
     std::unique_ptr<Ui::TmainForm> ui_;
@@ -116,9 +119,18 @@ private:
     QtEngineTimer scheduledPacketTimer_;
     TComPort comPort_;
     ComPortAdapter portAdapter_;
+    // Binders first: the engine and the flows report through them.
+    ReadingsPanel readingsPanel_;
+    EnginePanel enginePanel_;
+    ConfigurationPanel configurationPanel_;
+    MultiplierPanel multiplierPanel_;
+    FirmwarePanel firmwarePanel_;
     ExchangeEngine engine_;
     ExchangeEndingOwner exchangeEndingOwner_;
+    MultiplierFlow multiplier_;
     LiveReadings liveReadings_;
+    SensorConfiguration configuration_;
+    FirmwareTransfer firmware_;
 };
 
 // Runs jobs of the serial port's receive thread on the Qt event loop of the main thread.

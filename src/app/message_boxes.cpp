@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace vorkel {
 namespace {
@@ -26,6 +27,20 @@ bool QtMessageBoxes::confirm(const QString& title, const QString& text) {
     box.setDefaultButton(QMessageBox::Cancel);
     makeSystemModal(box);
     return box.exec() == QMessageBox::Ok;
+}
+
+void QtMessageBoxes::selfClosingInformation(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);
+    makeSystemModal(box);
+    QTimer::singleShot(kSelfClosingMs, &box, &QMessageBox::accept);
+    box.exec();
+}
+
+void QtMessageBoxes::notice(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true); // brought to the foreground
+    box.exec();
 }
 
 } // namespace vorkel

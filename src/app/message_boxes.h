@@ -16,6 +16,12 @@ public:
     virtual void stop(const QString& title, const QString& text) = 0;
     // OK and Cancel; true for OK.
     virtual bool confirm(const QString& title, const QString& text) = 0;
+    // Information icon, no button needed: closes itself after kSelfClosingMs.
+    virtual void selfClosingInformation(const QString& title, const QString& text) = 0;
+    // No icon, one OK button (the multiplier dialog's refusal of a voltage).
+    virtual void notice(const QString& title, const QString& text) = 0;
+
+    static constexpr int kSelfClosingMs = 1000;
 };
 
 // The real boxes.
@@ -23,6 +29,8 @@ class QtMessageBoxes : public MessageBoxes {
 public:
     void stop(const QString& title, const QString& text) override;
     bool confirm(const QString& title, const QString& text) override;
+    void selfClosingInformation(const QString& title, const QString& text) override;
+    void notice(const QString& title, const QString& text) override;
 };
 
 } // namespace vorkel

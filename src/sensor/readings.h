@@ -1,12 +1,18 @@
-// Live readings: the level reply and the version reply, decoded from their frames, and what the
-// version display shows.
+// Live readings: the level reply and the version reply, decoded from their frames; the level
+// stability filter and the displays it moves (percent, raw, voltage, frequency, bar, litres),
+// the counter and the temperature, the versions, and the selected reading that the calibration
+// table copies.
 #pragma once
 
 #include "protocol/exchange_engine.h"
 #include "protocol/frame.h"
+#include "sensor/level_filter.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace vorkel {
 
@@ -38,30 +44,89 @@ struct VersionDisplay {
 VersionDisplay versionDisplay(unsigned first, unsigned second, unsigned bootFirst,
                               unsigned bootSecond);
 
-// The displays that the reading replies fill.
+// The four displays one of which is the selected reading.
+enum class ReadingControl { Percent, Raw, Voltage, Frequency };
+
+// The displays that the reading replies fill. Every text arrives ready to show.
 class ReadingsView {
 public:
     virtual ~ReadingsView() = default;
     virtual void showVersion(const VersionDisplay& version) = 0;
     virtual void showMeasuringModule(const std::string& text) = 0;
-    virtual void showRawLevel(std::uint32_t level) = 0;
+    virtual void showReading(ReadingControl control, const std::string& text) = 0;
+    virtual void showBar(int position) = 0;
+    virtual void showCurrentLevel(const std::string& text) = 0;  // currentlevelEdit
+    virtual void showAveragedLevel(const std::string& text) = 0; // averagedlevelEdit
+    virtual void showStability(bool stable) = 0; // stabilityLabel, bold averagedlevelEdit
+    virtual void showLiters(const std::string& text) = 0;
+    virtual void showCounter(const std::string& text) = 0;
+    virtual void showTemperature(const std::string& text) = 0;
+    virtual void clearVersions() = 0;
+    // The selected reading stands out from the others.
+    virtual void highlightReading(ReadingControl control, bool selected) = 0;
+    virtual std::string readingText(ReadingControl control) const = 0;
+};
+
+// "?" and empty readings while the port or the configuration changes.
+void blankWhileConfigurationChanges(ReadingsView& view);
+// "000"/"0000" readings, no temperature and no versions for a lost sensor.
+void blankForLostSensor(ReadingsView& view);
+
+// The analog output's voltages for level 0 and for full scale (reversed when lower > upper).
+struct OutputVoltages {
+    double lower = 0.0;
+    double upper = 20.0;
+};
+
+// What the readings take from elsewhere: the clock, the configuration shown in the window, and
+// the litres conversion (none until a litres table exists).
+struct ReadingsServices {
+    std::function<std::uint32_t()> tickCount;
+    std::function<unsigned()> fullScale;     // 4095 or 1023, by the RS-485 range selection
+    std::function<unsigned()> frequencySpan; // 1970 or 990, by the frequency range selection
+    // Recomputes the range caption and returns the voltages it shows.
+    std::function<OutputVoltages()> outputVoltages;
+    std::function<std::optional<std::string>(std::uint32_t level)> litersText;
 };
 
 // Owner of the replies that feed the live displays: 89 shows the versions (and, in a
-// configuration read, asks for the configuration next); 5, the poll and "Test 05", shows the
-// raw level.
+// configuration read, asks for the configuration next); 5, the poll and "Test 05", moves the
+// displays through the stability filter.
 class LiveReadings : public ReplyOwner {
 public:
-    LiveReadings(ExchangeEngine& engine, ReadingsView& view)
-        : engine_(engine)
-        , view_(view) {}
+    static constexpr std::uint32_t kTemperatureHoldMs = 8000;
+
+    LiveReadings(ExchangeEngine& engine, ReadingsView& view, ReadingsServices services);
     std::uint8_t handleReply(const Frame& reply, std::uint8_t entryState) override;
+
+    // Empties the reading window (the next levels fill it again), with these parameters.
+    void restartFilter(const LevelFilterParameters& parameters);
+
+    void setLevel(std::uint32_t raw);
+    void setLevelDirect(std::uint32_t level);
+    void setstability(bool stable);
+    void setCNT(std::uint32_t value);
+    void setTemp(int value);
+    void setVersion(unsigned first, unsigned second, unsigned bootFirst, unsigned bootSecond);
+    void selectlitercontrol(ReadingControl control);
+
+    void ReadVersionButtonClick();
+    void blankWhileConfigurationChanges() { vorkel::blankWhileConfigurationChanges(view_); }
+    void blankForLostSensor() { vorkel::blankForLostSensor(view_); }
+
+    ReadingControl selectedReading() const { return selected_; }
+    // The text of the selected reading exactly as shown ("50.00 %", "2048").
+    std::string selectedReadingText() const { return view_.readingText(selected_); }
 
 private:
     void showVersion(const Frame& reply, std::uint8_t entryState);
 
     ExchangeEngine& engine_;
     ReadingsView& view_;
+    ReadingsServices services_;
+    LevelFilter filter_;
+    std::optional<ReadingControl> highlighted_;
+    ReadingControl selected_ = ReadingControl::Percent;
 };
 
 } // namespace vorkel

@@ -1,8 +1,10 @@
 // The real main window, headless: start-up, captions, settings, hot keys, closing.
+#include "app/form2.h"
 #include "app/main_form.h"
 #include "app/settings_keys.h"
 #include "support/qt_fakes.h"
 #include "support/temp_dir.h"
+#include "ui_TForm2.h"
 #include "ui_TmainForm.h"
 
 #include <fstream>
@@ -10,6 +12,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QToolButton>
 
 namespace vorkel {
 namespace {
@@ -29,6 +32,7 @@ protected:
     std::optional<QByteArray> table = test::shippedTranslation();
     std::filesystem::path logFile = dir / "log.txt";
     std::unique_ptr<TmainForm> window;
+    std::optional<double> dialogVoltage;
 
     TmainForm& start() {
         MainFormEnvironment environment;
@@ -40,6 +44,8 @@ protected:
         environment.buildIdentifier = "3FA9";
         environment.tickCount = [] { return 5000u; };
         environment.timeOfDay = [] { return TimeOfDay{9, 5, 7, 42}; };
+        environment.multiplierDialog = [this] { return dialogVoltage; };
+        environment.processEventsFor = [](std::uint32_t) {};
         window = std::make_unique<TmainForm>(std::move(environment));
         return *window;
     }
@@ -268,7 +274,7 @@ TEST_F(MainForm, valuesOfTheWrongTypeOrOutOfRangeFallBackToTheirDefaults) {
     settings->setValue(key::kLanguage, "abc");
     settings->setValue(key::kWindowLength, 0);
     settings->setValue(key::kStabilityTolerance, "two");
-    settings->setValue(key::kMultiplier, 500);
+    settings->setValue(key::kMultiplier, "many");
     settings->setValue(key::kShowLiters, "yes");
     settings->setValue(key::kWindowWidth, -3);
     start();
@@ -279,6 +285,14 @@ TEST_F(MainForm, valuesOfTheWrongTypeOrOutOfRangeFallBackToTheirDefaults) {
     EXPECT_EQ(ui().tkoeffUpDown->position(), 0);
     EXPECT_FALSE(ui().LitersTableCheckBox->isChecked());
     EXPECT_GE(window->width(), window->minimumWidth());
+}
+
+TEST_F(MainForm, aStoredMultiplierBeyondItsRangeIsLimitedToTheNearestEnd) {
+    settings->setValue(key::kMultiplier, 500);
+    start();
+    EXPECT_EQ(ui().tkoeffUpDown->position(), 127);
+    EXPECT_EQ(ui().tkoefflabel->text(), "113.37 %");
+    EXPECT_EQ(stopAndReread().value(key::kMultiplier).toInt(), 127);
 }
 
 TEST_F(MainForm, theServicePageIsHiddenAtEveryStartEvenWhenItWasTheLastOne) {
@@ -339,15 +353,116 @@ TEST_F(MainForm, closingWhileTheBootLoaderWaitsAsksInRussian) {
     EXPECT_EQ(logFileLines().back(), "09:05:07.042 Configurator paused\r");
 }
 
-TEST_F(MainForm, readingTheVersionWaitsForTheIdleEngine) {
+// --- the binders: each control reaches its behaviour, each value its control ---------------
+
+ByteString replyBytes(std::uint8_t code, FrameData payload) {
+    Frame frame{kReplyStart, code};
+    std::copy(payload.begin(), payload.end(), frame.begin() + frame_offset::kData);
+    frame[frame_offset::kChecksum] = frameChecksum(frame);
+    return ByteString(frame.begin(), frame.end());
+}
+
+TEST_F(MainForm, theVersionButtonReadsTheVersionsOnlyWhileTheEngineIsIdle) {
     start();
     window->engine().forceRequestState(request_state::kLevelPoll);
-    window->ReadVersionButtonClick();
+    ui().ReadVersionButton->click();
     EXPECT_TRUE(ui().ReadVersionButton->isEnabled()); // nothing happened
     window->engine().forceRequestState(request_state::kIdle);
-    window->ReadVersionButtonClick();
+    ui().ReadVersionButton->click();
     EXPECT_FALSE(ui().ReadVersionButton->isEnabled());
     EXPECT_EQ(window->engine().requestState(), request_state::kVersionRead);
+}
+
+TEST_F(MainForm, aConfigurationReadFillsEveryControlOfBothPages) {
+    start();
+    window->engine().forceRequestState(request_state::kIdle);
+    ui().readconfbutton2->click();
+    EXPECT_EQ(window->engine().requestState(), request_state::kConfigurationRead);
+    window->engine().ReceiveData(replyBytes(0x59, {21, 1, 3, 1, 167}));
+    window->engine().ReceiveData(replyBytes(0x02, {0x3D, 0x01, 7, 0x85, 9}));
+    EXPECT_EQ(ui().ProgramVersionLabel->text(), "1.21");
+    EXPECT_EQ(ui().IzmerVersionLabel->text(), "167");
+    EXPECT_EQ(ui().outputmoderadio->itemIndex(), 1);
+    EXPECT_EQ(ui().freqoutRadioGroup->itemIndex(), 1);
+    EXPECT_EQ(ui().rangeRadioGroup->itemIndex(), 1);
+    EXPECT_TRUE(ui().mastermodeCheckBox->isChecked());
+    EXPECT_EQ(ui().rs485rangeComboBox->currentIndex(), 1);
+    EXPECT_EQ(ui().portspeedComboBox->currentIndex(), 1);
+    EXPECT_EQ(ui().unizhUpDown->position(), 1);
+    EXPECT_EQ(ui().uverhEdit->text(), "0");
+    EXPECT_EQ(ui().actualrangeLabel->text(), " [ REVERSE] from2.50V to 0.00V");
+    EXPECT_EQ(ui().addressEdit->text(), "7");
+    EXPECT_EQ(ui().tkoeffUpDown->position(), -5);
+    EXPECT_EQ(ui().tkoefflabel->text(), "99.47 %");
+    EXPECT_EQ(ui().AveragingComboBox->currentText(), "9 s");
+    EXPECT_EQ(ui().rs485label->text(), "RS-485\r\n(0..1023)");
+    EXPECT_TRUE(ui().writeconfButton->isEnabled());
+    EXPECT_TRUE(ui().writeconfButton2->isEnabled());
+    EXPECT_TRUE(ui().tkoeffButton->isEnabled());
+    EXPECT_TRUE(ui().rangeRadioGroup->isEnabled()); // frequency output
+    EXPECT_FALSE(ui().AnalogmodeGroupBox->isEnabled());
+    EXPECT_TRUE(ui().portspeedComboBox->isEnabled()); // program version x.21
+}
+
+TEST_F(MainForm, theRangeUpDownsMoveTheirHiddenEditsAndTheCaption) {
+    start();
+    const auto buttons = ui().uverhUpDown->findChildren<QToolButton*>();
+    ASSERT_EQ(buttons.size(), 2);
+    ui().uverhUpDown->setEnabled(true);
+    buttons[0]->click(); // down: 15 -> 14
+    EXPECT_EQ(ui().uverhEdit->text(), "14");
+    EXPECT_EQ(ui().actualrangeLabel->text(), " from 0.00V to 18.75V");
+    EXPECT_EQ(window->configuration().getU(), 0xE0);
+}
+
+TEST_F(MainForm, theAddressEditKeepsOnlyDigits) {
+    start();
+    ui().addressEdit->edit()->clear();
+    QTest::keyClicks(ui().addressEdit->edit(), "1a2");
+    EXPECT_EQ(ui().addressEdit->text(), "12");
+}
+
+TEST_F(MainForm, clickingAReadingSelectsItAndTheTemperatureSelectsTheFrequency) {
+    start();
+    const QColor selected = QApplication::palette().color(QPalette::Inactive, QPalette::Highlight);
+    EXPECT_EQ(window->liveReadings().selectedReading(), ReadingControl::Percent);
+    EXPECT_EQ(ui().levelpct->palette().color(QPalette::Window), selected);
+    QTest::mouseClick(ui().tempLabel, Qt::LeftButton);
+    EXPECT_EQ(window->liveReadings().selectedReading(), ReadingControl::Frequency);
+    EXPECT_EQ(ui().levelfreq->palette().color(QPalette::Window), selected);
+    EXPECT_EQ(ui().levelpct->palette().color(QPalette::Window),
+              QApplication::palette().color(QPalette::Button));
+    QTest::mouseClick(ui().levelRaw, Qt::LeftButton);
+    EXPECT_EQ(window->liveReadings().selectedReadingText(), ui().levelRaw->text().toStdString());
+}
+
+TEST_F(MainForm, theMultiplierButtonAppliesTheDialogsVoltageAndWarns) {
+    dialogVoltage = 19.0;
+    start();
+    window->multiplier().tkoeffButtonClick();
+    EXPECT_EQ(ui().tkoeffUpDown->position(), 50);
+    EXPECT_EQ(ui().tkoefflabel->text(), "105.26 %");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title.trimmed(), "Warning");
+    EXPECT_TRUE(boxes.shown[0].text.startsWith("Multiplier recomputed."));
+}
+
+TEST_F(MainForm, theMultiplierDialogRefusesAVoltageOutside18To22AndTakesEnter) {
+    start();
+    TForm2 dialog(window->localization(), window.get(), &boxes);
+    QLineEdit* entry = dialog.ui().TKULabeledEdit->edit();
+    QTest::keyClicks(entry, "25");
+    dialog.ui().TKCalculateButton->click();
+    ASSERT_EQ(boxes.notices.size(), 1u);
+    EXPECT_EQ(boxes.notices[0].title, QApplication::applicationName());
+    EXPECT_EQ(boxes.notices[0].text, "Введено: 25\r\n Enter a number from 18 to 22!");
+    EXPECT_FALSE(dialog.isAccepted());
+    entry->clear();
+    QTest::keyClicks(entry, "19,5");
+    QTest::keyClick(entry, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isAccepted());
+    EXPECT_DOUBLE_EQ(dialog.measuredVoltage(), 19.5);
+    EXPECT_EQ(boxes.notices.size(), 1u);
 }
 
 TEST_F(MainForm, theLogShowsTheNewestFirstAndTheFileKeepsTheOrder) {

@@ -32,9 +32,20 @@ public:
         confirmations.push_back({title, text});
         return confirmAnswer;
     }
+    void selfClosingInformation(const QString& title, const QString& text) override {
+        informations.push_back({title, text});
+        if (whileOpen) {
+            whileOpen();
+        }
+    }
+    void notice(const QString& title, const QString& text) override {
+        notices.push_back({title, text});
+    }
 
     std::vector<Box> shown;
     std::vector<Box> confirmations;
+    std::vector<Box> informations; // self-closing
+    std::vector<Box> notices;
     bool confirmAnswer = true;
     std::function<void()> whileOpen;
 };

@@ -76,6 +76,12 @@ TEST(SensorSimCommandLine, everyOptionReachesItsField) {
                                            "1000",
                                            "--address",
                                            "255",
+                                           "--analog-range",
+                                           "0x01",
+                                           "--multiplier",
+                                           "0x85",
+                                           "--averaging",
+                                           "40",
                                            "--program-version",
                                            "2.5",
                                            "--boot-version",
@@ -105,6 +111,9 @@ TEST(SensorSimCommandLine, everyOptionReachesItsField) {
     EXPECT_EQ(sensor.temperature, -12);
     EXPECT_EQ(sensor.calibration, (CalibrationPoints{0x100, 1000}));
     EXPECT_EQ(sensor.configuration[2], 255);
+    EXPECT_EQ(sensor.configuration[1], 0x01);
+    EXPECT_EQ(sensor.configuration[3], 0x85);
+    EXPECT_EQ(sensor.configuration[4], 40);
     EXPECT_EQ(sensor.programMajor, 2);
     EXPECT_EQ(sensor.programMinor, 5);
     EXPECT_EQ(sensor.bootMajor, 1);
@@ -162,6 +171,9 @@ TEST(SensorSimCommandLine, helpNamesEveryOptionAndTheTraceFormat) {
                                "--full",
                                "--mode",
                                "--address",
+                               "--analog-range",
+                               "--multiplier",
+                               "--averaging",
                                "--program-version",
                                "--boot-version",
                                "--module-id",

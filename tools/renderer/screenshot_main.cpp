@@ -27,7 +27,29 @@ public:
         stop(title, text);
         return true;
     }
+    void selfClosingInformation(const QString& title, const QString& text) override {
+        stop(title, text);
+    }
+    void notice(const QString& title, const QString& text) override { stop(title, text); }
 };
+
+// The window as after a configuration read of a sensor at half level: versions, record
+// (analog 0..20 V, address 1, multiplier -5, averaging 9 s) and four steady level replies.
+void showConfigurationRead(vorkel::TmainForm& window) {
+    const auto reply = [&](std::uint8_t code, vorkel::FrameData payload) {
+        vorkel::Frame frame{vorkel::kReplyStart, code};
+        std::copy(payload.begin(), payload.end(), frame.begin() + vorkel::frame_offset::kData);
+        frame[vorkel::frame_offset::kChecksum] = vorkel::frameChecksum(frame);
+        window.engine().ReceiveData(vorkel::ByteString(frame.begin(), frame.end()));
+    };
+    window.engine().forceRequestState(vorkel::request_state::kIdle);
+    window.configuration().readconfButtonClick();
+    reply(0x59, {21, 1, 3, 1, 167});
+    reply(0x02, {0x02, 0xF0, 1, 0x85, 9});
+    for (int i = 0; i < 4; ++i) {
+        reply(0x05, {0x00, 0x08, 22, 0x12, 0x34});
+    }
+}
 
 struct Language {
     const char* code;
@@ -63,7 +85,8 @@ int main(int argc, char* argv[]) {
                            QSettings::IniFormat);
         settings.setValue(vorkel::settings_key::kLanguage, language.id);
         settings.setValue(vorkel::settings_key::kFlashFileName,
-                          QStringLiteral("/home/engineer/firmware/vorkel-1.21.bin"));
+                          QStringLiteral("/home/engineer/Documents/Vorkel sensors/"
+                                         "firmware releases/2026-11/vorkel-1.21.bin"));
 
         vorkel::MainFormEnvironment environment;
         environment.settings = &settings;
@@ -80,6 +103,9 @@ int main(int argc, char* argv[]) {
         vorkel::TmainForm window(std::move(environment));
         window.show();
         window.FormKeyDown(Qt::Key_F12); // the service page too
+        showConfigurationRead(window);
+        window.firmwarePanel().showProgressBar(); // as a third of the way into an update
+        window.firmwarePanel().setProgress(2048);
         settle();
         QTabWidget* pages = window.ui().mainPageControl;
         for (int page = 0; page < pages->count(); ++page) {

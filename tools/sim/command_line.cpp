@@ -94,7 +94,7 @@ Apply setMilliseconds(SimTime SimOptions::*field) {
         if (!number) {
             return "expects milliseconds from 0 to " + std::to_string(kMaxMilliseconds);
         }
-        parsing.options.sensor.*field = SimTime{*number};
+        parsing.options.sensor.*field = std::chrono::milliseconds{*number};
         return std::string();
     };
 }
@@ -185,6 +185,9 @@ const std::vector<OptionRule>& optionTable() {
         {"--full", true, setCalibrationPoint(&CalibrationPoints::full)},
         {"--mode", true, setConfigurationByte(config_offset::kMode)},
         {"--address", true, setConfigurationByte(config_offset::kAddress)},
+        {"--analog-range", true, setConfigurationByte(config_offset::kAnalogRange)},
+        {"--multiplier", true, setConfigurationByte(config_offset::kMultiplier)},
+        {"--averaging", true, setConfigurationByte(config_offset::kAveraging)},
         {"--program-version", true,
          setVersion(&SimOptions::programMajor, &SimOptions::programMinor)},
         {"--boot-version", true, setVersion(&SimOptions::bootMajor, &SimOptions::bootMinor)},
@@ -288,10 +291,12 @@ output, answers requests until "quit", Ctrl-C or SIGTERM, and then removes the l
 By default the sensor starts already running, so that it answers the first request at once.
 
 The sensor answers only requests sent at its own line speed (19200 baud, or 9600 when bit 5 of
-its mode byte is set); bytes sent at another speed are noise to it. After writing the
-configuration (code 1), calibrating (codes 3, 4, 86) or completing a firmware update it restarts:
-silent for --restart-ms, then its boot loader listens for 2 s and answers nothing but a firmware
-block (code 88), which starts an update; then it runs normally. A firmware block within 2 s of
+its mode byte is set); bytes sent at another speed are noise to it. Calibrating empty or full
+(codes 3, 4) takes the current measurement as the point and restarts the measurement only, so
+the points can be read back at once. After writing the configuration (code 1), writing the
+calibration points (code 86) or completing a firmware update it restarts: silent for
+--restart-ms, then its boot loader listens for 2 s and answers nothing but a firmware block
+(code 88), which starts an update; then it runs normally. A firmware block within 2 s of
 the reply to a configuration read (code 2) also starts an update. During an update the boot
 loader answers every request with frames that begin with "1" (0x31).
 
@@ -309,6 +314,10 @@ Sensor:
   --empty N, --full N      calibration points, raw 20-bit measurements (default 0 and 65535)
   --mode BYTE              mode byte (default 0x02: analog output); bits 6 and 7 are dropped
   --address N              RS-485 address (default 1)
+  --analog-range BYTE      analog range byte: lower index in bits 3..0, upper in 7..4
+                           (default 0xF0: 0..20 V)
+  --multiplier BYTE        technological multiplier, sign-magnitude (default 0)
+  --averaging N            averaging time in seconds, 0 = off (default 0)
   --program-version A.B    program version (default 1.21)
   --boot-version A.B       boot loader version (default 1.3)
   --module-id N            measuring-module identifier (default 167)
@@ -321,8 +330,9 @@ Faults:
                            stored correctly, so a resend repairs it)
   --chunked                send replies in random pieces of 1..3 bytes, 1..5 ms apart
   --garbage                put 1..3 random noise bytes (never 0x3E) before every ">" reply
-  --pace                   send bytes at the wire speed of the sensor's bit rate (10 bit times
-                           per byte)
+  --pace                   model the wire at the sensor's bit rate (10 bit times per byte): a
+                           request is taken when its last byte would have arrived, and reply
+                           bytes leave one byte time apart
   --seed N                 seed of the random source (default 1): the same seed and the same
                            requests give the same replies
 

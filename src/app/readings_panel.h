@@ -1,0 +1,41 @@
+// Binder of the live readings: the level displays, bar, counter, temperature, litres, the
+// stability mark, the two levels of the service page and the version labels; clicks on a
+// reading select it, the version button reads the versions.
+#pragma once
+
+#include "sensor/readings.h"
+
+class QWidget;
+namespace Ui {
+class TmainForm;
+}
+
+namespace vorkel {
+
+class ReadingsPanel : public ReadingsView {
+public:
+    explicit ReadingsPanel(Ui::TmainForm& ui)
+        : ui_(ui) {}
+    void connectTo(LiveReadings& readings);
+
+    void showVersion(const VersionDisplay& version) override;
+    void showMeasuringModule(const std::string& text) override;
+    void showReading(ReadingControl control, const std::string& text) override;
+    void showBar(int position) override;
+    void showCurrentLevel(const std::string& text) override;
+    void showAveragedLevel(const std::string& text) override;
+    void showStability(bool stable) override;
+    void showLiters(const std::string& text) override;
+    void showCounter(const std::string& text) override;
+    void showTemperature(const std::string& text) override;
+    void clearVersions() override;
+    void highlightReading(ReadingControl control, bool selected) override;
+    std::string readingText(ReadingControl control) const override;
+
+private:
+    QWidget* display(ReadingControl control) const;
+
+    Ui::TmainForm& ui_;
+};
+
+} // namespace vorkel
