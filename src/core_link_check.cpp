@@ -1,4 +1,7 @@
 // Touches every entry point of the core so that the Windows build check links all of it.
+#include "calibration/backup_file.h"
+#include "calibration/liters_lookup.h"
+#include "calibration/table_export.h"
 #include "protocol/crc16.h"
 #include "protocol/frame.h"
 #include "transport/comport.h"
@@ -16,6 +19,13 @@ int main() {
     (void)listComPorts();
     (void)listVirtualPorts(userRuntimeDir());
     (void)crc16OfFile("core_link_check.exe");
+    // The calibration files go through std::filesystem paths, wide on Windows.
+    const std::filesystem::path backup = exportPath("core_link_check", ExportFormat::WialonCsv);
+    std::printf("%d %d %s %zu\n", writeBackupFile(backup, FrameData{}),
+                readBackupFile(backup).has_value(),
+                LitersLookup().litersText(0).value_or("-").c_str(),
+                exportText(ExportFormat::OmnicommXml, {}, {}).size());
+    std::filesystem::remove(backup);
     TComPort com([](std::function<void()> job) { job(); });
     try {
         com.setTerminator("#13#10");
