@@ -195,7 +195,7 @@ TEST(SensorModelReplies, levelWandersByAtMostTwoAroundTheSetLevel) {
     Bench bench(options);
     std::set<unsigned> seen;
     for (int i = 0; i < 200; ++i) {
-        const ByteString answer = bench.ask(poll(), SimTime{i});
+        const ByteString answer = bench.ask(poll(), i * 1ms);
         ASSERT_TRUE(checksumMatches(answer));
         seen.insert(levelOf(answer));
         EXPECT_EQ(counterOf(answer), bench.model.measurement());
@@ -274,7 +274,8 @@ TEST(SensorModelRestarts, bootWindowAnswersOnlyAFirmwareBlockWhichStartsAnUpdate
     SimOptions options = steadyOptions();
     options.restartTime = 100ms;
     Bench bench(options);
-    ASSERT_FALSE(bench.ask(request(CommandCode::CalibrateEmpty), 0ms).empty());
+    const FrameData sameCalibration = encodeCalibration(bench.model.calibration());
+    ASSERT_FALSE(bench.ask(request(CommandCode::WriteCalibration, sameCalibration), 0ms).empty());
 
     const ByteString image = randomImage(1);
     for (const CommandCode code :
@@ -290,29 +291,28 @@ TEST(SensorModelRestarts, bootWindowAnswersOnlyAFirmwareBlockWhichStartsAnUpdate
         << "an update holds the boot loader beyond its window";
 }
 
-TEST(SensorModelRestarts, calibrationsTakeTheCurrentMeasurementAndRestart) {
-    SimOptions options = steadyOptions();
-    options.restartTime = 0ms;
-    Bench bench(options);
+TEST(SensorModelRestarts, calibrationsTakeTheCurrentMeasurementAndStayOnTheLine) {
+    Bench bench(steadyOptions());
     bench.model.setLevel(300);
     const std::uint32_t low = bench.model.measurement();
     EXPECT_EQ(bench.ask(request(CommandCode::CalibrateEmpty), 0ms),
               reply(0x3E, 0x03, {0, 0, 0, 0, 0}));
     EXPECT_EQ(bench.model.calibration().empty, low);
-    EXPECT_EQ(bench.model.phase(1ms), SensorPhase::BootWindow);
+    EXPECT_EQ(bench.model.phase(1ms), SensorPhase::Running);
 
-    const SimTime running = kBootWindow;
     bench.model.setLevel(3800);
     const std::uint32_t high = bench.model.measurement();
-    EXPECT_EQ(bench.ask(request(CommandCode::CalibrateFull), running),
+    ASSERT_FALSE(bench.ask(request(CommandCode::ReadLevel, {0x01, 0, 0, 0, 0}), 10ms).empty());
+    ASSERT_TRUE(bench.model.test05());
+    EXPECT_EQ(bench.ask(request(CommandCode::CalibrateFull), 20ms),
               reply(0x3E, 0x04, {0, 0, 0, 0, 0}));
     EXPECT_EQ(bench.model.calibration(), (CalibrationPoints{low, high}));
-    EXPECT_EQ(bench.model.phase(running), SensorPhase::BootWindow);
+    EXPECT_FALSE(bench.model.test05()) << "the measurement restarts";
 
-    // The measurement is now the full point: it reads full scale.
-    EXPECT_EQ(levelOf(bench.ask(poll(), 2 * running)), 4095u);
-    EXPECT_EQ(bench.ask(request(CommandCode::ReadCalibration), 2 * running),
+    // The configurator reads the points back at once; the measurement now reads full scale.
+    EXPECT_EQ(bench.ask(request(CommandCode::ReadCalibration), 30ms),
               reply(0x3E, 0x57, encodeCalibration({low, high})));
+    EXPECT_EQ(levelOf(bench.ask(poll(), 40ms)), 4095u);
 }
 
 TEST(SensorModelRestarts, calibrationWriteStoresEchoesAndRestarts) {
@@ -505,7 +505,7 @@ TEST(SensorModelFaults, dropEveryThirdReply) {
     Bench bench(options);
     std::vector<int> answered;
     for (int i = 1; i <= 9; ++i) {
-        if (!bench.ask(poll(), SimTime{i}).empty()) {
+        if (!bench.ask(poll(), i * 1ms).empty()) {
             answered.push_back(i);
         }
     }
@@ -517,7 +517,7 @@ TEST(SensorModelFaults, corruptEverySecondReplysChecksum) {
     options.corruptEvery = 2;
     Bench bench(options);
     for (int i = 1; i <= 6; ++i) {
-        const ByteString answer = bench.ask(poll(), SimTime{i});
+        const ByteString answer = bench.ask(poll(), i * 1ms);
         ASSERT_EQ(answer.size(), kFrameSize);
         EXPECT_EQ(checksumMatches(answer), i % 2 != 0) << "reply " << i;
         EXPECT_EQ(levelOf(answer), 2048u) << "only the checksum is wrong";
@@ -535,22 +535,25 @@ TEST(SensorModelFaults, delayHoldsEveryReplyBack) {
     EXPECT_EQ(bench.model.nextOutputTime(), std::nullopt);
 }
 
-TEST(SensorModelFaults, paceSpreadsBytesAtTenBitTimesEach) {
+TEST(SensorModelFaults, paceTakesTenBitTimesPerByteForTheRequestAndTheReply) {
     SimOptions options = steadyOptions();
     options.pace = true;
     Bench bench(options);
-    // At 19200 baud a byte takes 0.52 ms: bytes 1..8 are out after 1, 2, 2, 3, 3, 4, 4, 5 ms.
+    // At 19200 baud a byte takes 520.8 us: the 8-byte request is in at 4167 us, and the reply's
+    // bytes leave 521, 1042, ... 4167 us after that.
     EXPECT_TRUE(bench.ask(poll(), 0ms).empty());
-    EXPECT_EQ(bench.model.takeOutput(2ms).size(), 3u);
-    EXPECT_EQ(bench.model.takeOutput(4ms).size(), 4u);
-    EXPECT_EQ(bench.model.takeOutput(5ms).size(), 1u);
+    EXPECT_EQ(bench.model.nextOutputTime(), 4167us + 521us);
+    EXPECT_EQ(bench.model.takeOutput(4167us + 1563us).size(), 3u);
+    EXPECT_EQ(bench.model.takeOutput(4167us + 4166us).size(), 4u);
+    EXPECT_EQ(bench.model.takeOutput(4167us + 4167us).size(), 1u);
 
-    // A second reply waits for the line: two requests at once end 5 ms apart.
+    // Two requests written at once: the second is in a request time after the first, and its
+    // reply follows the first reply on the line.
     bench.model.receive(poll(), kBaud19200, 10ms);
     bench.model.receive(poll(), kBaud19200, 10ms);
-    EXPECT_EQ(bench.model.takeOutput(15ms).size(), kFrameSize);
-    EXPECT_EQ(bench.model.takeOutput(19ms).size(), 7u);
-    EXPECT_EQ(bench.model.takeOutput(20ms).size(), 1u);
+    EXPECT_EQ(bench.model.takeOutput(10ms + 8334us).size(), kFrameSize);
+    EXPECT_EQ(bench.model.takeOutput(10ms + 12500us).size(), 7u);
+    EXPECT_EQ(bench.model.takeOutput(10ms + 12501us).size(), 1u);
 }
 
 TEST(SensorModelFaults, paceFollowsTheSensorsBitRate) {
@@ -558,10 +561,10 @@ TEST(SensorModelFaults, paceFollowsTheSensorsBitRate) {
     options.pace = true;
     options.configuration[0] |= mode_bit::kBitrate9600;
     Bench bench(options);
-    // 8 bytes of 10 bits at 9600 baud: 8.33 ms.
+    // 8 bytes of 10 bits at 9600 baud: 8.33 ms in, 8.33 ms out.
     bench.model.receive(poll(), kBaud9600, 0ms);
-    EXPECT_EQ(bench.model.takeOutput(8ms).size(), 7u);
-    EXPECT_EQ(bench.model.takeOutput(9ms).size(), 1u);
+    EXPECT_EQ(bench.model.takeOutput(16667us).size(), 7u);
+    EXPECT_EQ(bench.model.takeOutput(16668us).size(), 1u);
 }
 
 TEST(SensorModelFaults, chunkedRepliesComeInSmallPiecesWithGaps) {
@@ -596,7 +599,7 @@ TEST(SensorModelFaults, garbageComesBeforeTheReplyAndIsNeverAReplyStart) {
     std::set<std::size_t> noiseLengths;
     // Enough replies that a noise byte of 0x3E would turn up thousands of bytes in.
     for (int i = 0; i < 3000; ++i) {
-        const ByteString out = bench.ask(poll(), SimTime{i});
+        const ByteString out = bench.ask(poll(), i * 1ms);
         ASSERT_GT(out.size(), kFrameSize);
         const std::size_t noise = out.size() - kFrameSize;
         noiseLengths.insert(noise);
@@ -624,7 +627,7 @@ TEST(SensorModelFaults, wrongEchoEveryFourthBlockButTheImageStaysRight) {
     const ByteString image = randomImage(6);
     int wrong = 0;
     for (unsigned address = 0, block = 1; address < kFirmwareImageSize; address += 2, ++block) {
-        const ByteString echo = bench.ask(firmwareBlock(address, image), SimTime{block});
+        const ByteString echo = bench.ask(firmwareBlock(address, image), block * 1ms);
         ASSERT_TRUE(checksumMatches(echo));
         const bool matches = echo[4] == image[address] && echo[5] == image[address + 1];
         EXPECT_EQ(matches, block % 4 != 0) << "block " << block;
@@ -643,7 +646,7 @@ TEST(SensorModelFaults, theSameSeedGivesTheSameBytes) {
         Bench bench(sensorOptions);
         std::vector<std::pair<SimTime, ByteString>> timeline;
         for (int i = 0; i < 20; ++i) {
-            bench.model.receive(poll(), kBaud19200, SimTime{100 * i});
+            bench.model.receive(poll(), kBaud19200, i * 100ms);
             while (const auto due = bench.model.nextOutputTime()) {
                 timeline.emplace_back(*due, bench.model.takeOutput(*due));
             }

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
@@ -21,6 +22,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <string>
+#include <sys/prctl.h>
 #include <system_error>
 #include <unistd.h>
 #include <variant>
@@ -173,7 +175,11 @@ public:
         , model_(options.sensor, SimTime{0})
         , line_(model_.bitrate())
         , link_(virtualPortsFolder(), options.name, line_.devicePath())
-        , trace_(options.traceFile) {}
+        , trace_(options.traceFile) {
+        // The kernel may wake a sleeper up to its timer slack late (50 us by default); a paced
+        // reply byte is due every 521 us, so the sensor asks to be woken on time.
+        ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    }
 
     int run() {
         std::cout << link_.path().string() << std::endl; // scripts wait for this line
@@ -181,7 +187,8 @@ public:
             pollfd fds[] = {{signals_.readEnd(), POLLIN, 0},
                             {line_.master(), POLLIN, 0},
                             {console_.fd(), POLLIN, 0}};
-            if (::poll(fds, std::size(fds), pollTimeout()) < 0) {
+            const std::optional<timespec> timeout = pollTimeout();
+            if (::ppoll(fds, std::size(fds), timeout ? &*timeout : nullptr, nullptr) < 0) {
                 if (errno == EINTR) {
                     continue; // a signal: its byte is in the pipe for the next round
                 }
@@ -207,13 +214,18 @@ private:
         return std::chrono::duration_cast<SimTime>(std::chrono::steady_clock::now() - start_);
     }
 
-    // Until the next reply byte is due; forever while nothing is queued.
-    int pollTimeout() const {
+    // Until the next reply byte is due, to the microsecond (a paced byte lasts 521 of them);
+    // forever while nothing is queued.
+    std::optional<timespec> pollTimeout() const {
         const std::optional<SimTime> due = model_.nextOutputTime();
         if (!due) {
-            return -1;
+            return std::nullopt;
         }
-        return static_cast<int>(std::max(*due - now(), SimTime{0}).count());
+        const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::max(*due - now(), SimTime{0}));
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+        return timespec{static_cast<time_t>(seconds.count()),
+                        static_cast<long>((wait - seconds).count())};
     }
 
     void readRequests(short events) {
@@ -247,7 +259,7 @@ private:
                 model_.setTemperature(static_cast<int>(command.value));
                 break;
             case ConsoleCommand::Kind::Silent:
-                model_.silence(now(), SimTime{command.value});
+                model_.silence(now(), std::chrono::milliseconds{command.value});
                 break;
             case ConsoleCommand::Kind::Quit:
                 return false;

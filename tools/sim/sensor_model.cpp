@@ -85,10 +85,10 @@ std::string describeBaud(std::uint32_t baud) {
     return baud == 0 ? std::string("an unknown speed") : std::to_string(baud) + " baud";
 }
 
-// Time for `bytes` bytes to leave the transmitter at `baud`, rounded up to whole milliseconds.
+// Time for `bytes` bytes to cross the wire at `baud`, rounded up to the clock's resolution.
 SimTime wireTime(std::size_t bytes, std::uint32_t baud) {
-    constexpr std::uint64_t kMsPerSecond = 1000;
-    const std::uint64_t bits = bytes * kBitsPerByte * kMsPerSecond;
+    constexpr std::uint64_t kTicksPerSecond = SimTime::period::den;
+    const std::uint64_t bits = bytes * kBitsPerByte * kTicksPerSecond;
     return SimTime{static_cast<SimTime::rep>((bits + baud - 1) / baud)};
 }
 
@@ -137,6 +137,7 @@ SensorModel::SensorModel(const SimOptions& options, SimTime now)
     , blockWindowUntil_(now)
     , quietUntil_(now)
     , lastByteAt_(now)
+    , receiverBusyUntil_(now)
     , lineFreeAt_(now) {
     configuration_[config_offset::kMode] &= mode_bit::kStored;
     calibration_.empty &= kMeasurementMask;
@@ -164,14 +165,19 @@ void SensorModel::receive(std::span<const std::uint8_t> bytes, std::uint32_t lin
              ", sensor at " + describeBaud(bitrate()));
         return;
     }
-    if (!pending_.empty() && now - lastByteAt_ >= kInterFrameGap) {
+    // Paced, a byte has arrived only when its stop bit has crossed the wire: what the other
+    // side wrote at `now` comes in one byte time after another, behind whatever is still on its
+    // way, and a request is taken (and answered) when its last byte is in.
+    const SimTime start = options_.pace ? std::max(now, receiverBusyUntil_) : now;
+    if (!pending_.empty() && start - lastByteAt_ >= kInterFrameGap) {
         note("dropped an unfinished request of " + std::to_string(pending_.size()) + " bytes");
         pending_.clear();
     }
-    lastByteAt_ = now;
-    for (const std::uint8_t byte : bytes) {
-        takeByte(byte, now);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        lastByteAt_ = options_.pace ? start + wireTime(i + 1, lineBaud) : now;
+        takeByte(bytes[i], lastByteAt_);
     }
+    receiverBusyUntil_ = lastByteAt_;
 }
 
 void SensorModel::takeByte(std::uint8_t byte, SimTime now) {
@@ -254,13 +260,15 @@ void SensorModel::handleRunning(const Frame& request, SimTime now) {
         return;
     }
     case CommandCode::CalibrateEmpty:
-    case CommandCode::CalibrateFull: {
-        const SimTime end = sendReply(makeFrame(kReplyStart, code, FrameData{}), now);
+    case CommandCode::CalibrateFull:
+        // The point is taken and the measurement restarts under it, but the sensor stays on
+        // the line: the configurator reads the points back right after this reply.
+        sendReply(makeFrame(kReplyStart, code, FrameData{}), now);
         (code == CommandCode::CalibrateEmpty ? calibration_.empty : calibration_.full) =
             measurement_;
-        restartAfter(end);
+        test05_ = false;
+        note("measurement restarted");
         return;
-    }
     case CommandCode::WriteCalibration: {
         const SimTime end = sendReply(makeFrame(kReplyStart, code, data), now);
         calibration_ = decodeCalibration(data);
@@ -405,7 +413,7 @@ SimTime SensorModel::queueTransmission(ByteString bytes, SimTime start) {
         options_.chunked ? randomBetween(1, kMaxChunkBytes) : static_cast<int>(bytes.size());
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (chunkLeft == 0) {
-            gaps += SimTime{randomBetween(kMinChunkGapMs, kMaxChunkGapMs)};
+            gaps += std::chrono::milliseconds{randomBetween(kMinChunkGapMs, kMaxChunkGapMs)};
             chunkLeft = randomBetween(1, kMaxChunkBytes);
         }
         // A paced byte is due when its stop bit has left the transmitter.

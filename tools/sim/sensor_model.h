@@ -24,8 +24,10 @@
 
 namespace vorkel::sim {
 
-// Virtual time: milliseconds since an origin the caller chooses (the program: its start).
-using SimTime = std::chrono::milliseconds;
+// Virtual time since an origin the caller chooses (the program: its start). Microseconds, because
+// a byte at 19200 baud takes 521 of them: whole milliseconds would add most of a millisecond to
+// every paced request and reply.
+using SimTime = std::chrono::microseconds;
 
 inline constexpr std::uint32_t kBaud19200 = 19200;
 inline constexpr std::uint32_t kBaud9600 = 9600;
@@ -61,10 +63,10 @@ inline constexpr std::uint16_t kLastBlockAddress = kFirmwareImageSize - kFirmwar
 
 // How long the boot loader listens for a firmware block after power-on, after a restart and
 // after the sensor has answered a configuration read.
-inline constexpr SimTime kBootWindow{2000};
+inline constexpr SimTime kBootWindow = std::chrono::milliseconds{2000};
 // A gap this long between two bytes of a request ends the request: the sensor drops the
 // partial frame and waits for a new start byte, which lets it fall back into step after noise.
-inline constexpr SimTime kInterFrameGap{50};
+inline constexpr SimTime kInterFrameGap = std::chrono::milliseconds{50};
 // One byte on the wire: start bit, eight data bits, stop bit.
 inline constexpr unsigned kBitsPerByte = 10;
 
@@ -108,7 +110,7 @@ struct SimOptions {
     bool powerOn = false;
     bool bootloader = false;
     // How long the sensor is silent after a restart, before its boot window opens.
-    SimTime restartTime{500};
+    SimTime restartTime = std::chrono::milliseconds{500};
 
     // Faults on demand. A count N means every Nth event; 0 means never.
     SimTime replyDelay{0};
@@ -117,7 +119,7 @@ struct SimOptions {
     unsigned wrongEchoEvery = 0; // firmware blocks whose echo carries a wrong word
     bool chunked = false;        // replies in small pieces with short gaps
     bool garbage = false;        // a few noise bytes before each ">" reply
-    bool pace = false;           // bytes spread at the real wire speed
+    bool pace = false;           // bytes take their real wire time, requests and replies alike
     std::uint32_t seed = 1;
 };
 
@@ -217,9 +219,11 @@ private:
     SimTime blockWindowUntil_;
     SimTime quietUntil_; // the console's "silent" command
 
-    // The receiver: the bytes of the request taken so far, and when the last one came.
+    // The receiver: the bytes of the request taken so far, and when the last one came; when
+    // pacing, until when the bytes written so far are still on their way.
     ByteString pending_;
     SimTime lastByteAt_{0};
+    SimTime receiverBusyUntil_{0};
 
     // The transmitter.
     std::deque<Transmission> queue_;
