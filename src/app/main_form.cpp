@@ -73,13 +73,17 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
     , configurationPanel_(*ui_)
     , multiplierPanel_(*ui_)
     , firmwarePanel_(*ui_)
+    , calibrationPanel_(*ui_, this, env_.chooseSaveFile)
+    , litersPanel_(
+          *ui_, litersLookup_,
+          LitersPanelServices{[this](std::string_view key) { return localization_.translate(key); },
+                              [this](const QString& message) { log_->writeLog(message); }})
     , engine_(mainTimer_, scheduledPacketTimer_, portAdapter_, enginePanel_,
               EngineServices{
                   [this](std::string_view key) { return localization_.translate(key); },
                   [this](const std::string& message) { log_->writeLog(fromUtf8(message)); },
                   [this](const std::string& text) { localization_.showErrorBox(fromUtf8(text)); },
                   [this] { return env_.tickCount(); }})
-    , exchangeEndingOwner_(engine_)
     , multiplier_(
           multiplierPanel_,
           MultiplierServices{
@@ -89,13 +93,13 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
                                                : TForm2::run(localization_, this, *env_.boxes);
               },
               [this](const std::string& text) { localization_.showWarningBox(fromUtf8(text)); }})
-    , liveReadings_(engine_, readingsPanel_,
-                    ReadingsServices{[this] { return env_.tickCount(); },
-                                     [this] { return configuration_.fullScale(); },
-                                     [this] { return configuration_.frequencySpan(); },
-                                     [this] { return configuration_.updateRangeCaption(); },
-                                     // litres: none until the litres table converts levels
-                                     [](std::uint32_t) { return std::optional<std::string>(); }})
+    , liveReadings_(
+          engine_, readingsPanel_,
+          ReadingsServices{[this] { return env_.tickCount(); },
+                           [this] { return configuration_.fullScale(); },
+                           [this] { return configuration_.frequencySpan(); },
+                           [this] { return configuration_.updateRangeCaption(); },
+                           [this](std::uint32_t level) { return litersLookup_.litersText(level); }})
     , configuration_(
           engine_, configurationPanel_, liveReadings_, multiplier_,
           ConfigurationServices{
@@ -119,17 +123,25 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
                              : FirmwarePanel::runOpenFlashDialog(this, openFlashDialog_.title,
                                                                  openFlashDialog_.filter);
               },
-              randomFillerSource()}) {
+              randomFillerSource()})
+    , calibrationPoints_(engine_, calibrationPanel_, calibrationServices())
+    , calibrationBackup_(engine_, calibrationPoints_, calibrationPanel_, calibrationServices())
+    , calibrationTable_(calibrationPanel_, calibrationServices())
+    , litersLookup_(systemDecimalSeparator()) {
     ui_->setupUi(this);
     log_ = std::make_unique<EventLog>(*ui_->logListBox, env_.logFile, env_.timeOfDay);
-    savetarDialog_ = {QStringLiteral("Выберите имя файла"), QStringLiteral("Двоичные файлы|*.bin")};
+    savetarDialog_ = {kSavetarDialogTitle, kSavetarDialogFilter};
     openFlashDialog_ = {QStringLiteral("Выберите файл прошивки..."), QStringLiteral("*.*")};
 
-    // Codes whose subsystem has nothing to show yet only end their exchange.
     for (const CommandCode code : {CommandCode::CalibrateEmpty, CommandCode::CalibrateFull,
                                    CommandCode::WriteCalibration, CommandCode::ReadCalibration}) {
-        engine_.setReplyOwner(code, &exchangeEndingOwner_);
+        engine_.setReplyOwner(code, &calibrationPoints_);
     }
+    // Points read for a backup file, and points written from one.
+    engine_.setReplyOwner(CommandCode::ReadCalibration, request_state::kCalibrationToFile,
+                          &calibrationBackup_);
+    engine_.setReplyOwner(CommandCode::WriteCalibration, request_state::kCalibrationFromFile,
+                          &calibrationBackup_);
     engine_.setReplyOwner(CommandCode::ReadVersion, &liveReadings_);
     engine_.setReplyOwner(CommandCode::ReadLevel, &liveReadings_);
     engine_.setReplyOwner(CommandCode::WriteConfiguration, &configuration_);
@@ -141,9 +153,9 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
     configurationPanel_.connectTo(configuration_);
     multiplierPanel_.connectTo(multiplier_);
     firmwarePanel_.connectTo(firmware_);
+    calibrationPanel_.connectTo(calibrationPoints_, calibrationBackup_, calibrationTable_);
+    litersPanel_.connectTo();
     connect(ui_->clearlogButton, &QPushButton::clicked, this, &TmainForm::clearlogButtonClick);
-    connect(ui_->LitersTableCheckBox, &QCheckBox::clicked, this,
-            &TmainForm::LitersTableCheckBoxClick);
     connect(ui_->comportComboBox, &QComboBox::activated, this,
             [this] { engine_.comportComboBoxChange(); });
 
@@ -179,6 +191,9 @@ void TmainForm::FormCreate() {
     fillPortSelector(env_.settings->value(key::kPort).toString());
 
     localization_.applyTranslation(this);
+    // The stored litres rows are in; built once the texts are there, since a row it leaves
+    // out is told in the log. No level is converted before the port opens.
+    litersPanel_.tableLoaded();
     for (auto& [dialog, name] : {std::pair{&savetarDialog_, QStringLiteral("SavetarDialog")},
                                  std::pair{&openFlashDialog_, QStringLiteral("OpenFlashDialog")}}) {
         if (localization_.list().contains((name + ".Filter").toStdString())) {
@@ -295,7 +310,7 @@ void TmainForm::loadSettings() {
     }
     if (const auto show = storedInt(settings, key::kShowLiters); show && *show != 0) {
         ui_->LitersTableCheckBox->setChecked(true);
-        LitersTableCheckBoxClick();
+        litersPanel_.LitersTableCheckBoxClick();
     }
 
     for (int n = 1; settings.contains(key::litersValue(n)); ++n) {
@@ -430,8 +445,27 @@ void TmainForm::clearlogButtonClick() {
     log_->clear();
 }
 
-void TmainForm::LitersTableCheckBoxClick() {
-    ui_->LitersIndicator->setVisible(ui_->LitersTableCheckBox->isChecked());
+CalibrationServices TmainForm::calibrationServices() {
+    const auto chooseBackupFile = [this] {
+        return calibrationPanel_.chooseBackupFile(savetarDialog_);
+    };
+    return CalibrationServices{
+        [this](std::string_view key) { return localization_.translate(key); },
+        [this](const std::string& text) { localization_.showErrorBox(fromUtf8(text)); },
+        [this](const std::string& text) { localization_.showWarningBox(fromUtf8(text)); },
+        [this](const std::string& title, const std::string& text) {
+            return env_.boxes->confirm(fromUtf8(title), fromUtf8(text));
+        },
+        [this](const std::string& title, const std::string& text) {
+            env_.boxes->selfClosingInformation(fromUtf8(title), fromUtf8(text));
+        },
+        chooseBackupFile,
+        chooseBackupFile,
+        [this](const std::string& name) { return calibrationPanel_.chooseExportFile(name); },
+        [this] { return env_.today ? env_.today() : systemToday(); },
+        systemDateSeparator,
+        [this] { return liveReadings_.selectedReadingText(); },
+        [this] { return configuration_.getAveraging(); }};
 }
 
 } // namespace vorkel

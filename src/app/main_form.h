@@ -4,16 +4,18 @@
 // answers the hot keys and the close query.
 #pragma once
 
+#include "app/calibration_panel.h"
 #include "app/configuration_panel.h"
 #include "app/engine_panel.h"
 #include "app/event_log.h"
+#include "app/file_dialogs.h"
 #include "app/firmware_panel.h"
+#include "app/liters_panel.h"
 #include "app/localization.h"
 #include "app/multiplier_panel.h"
 #include "app/qt_engine_timer.h"
 #include "app/readings_panel.h"
 #include "protocol/com_port_adapter.h"
-#include "protocol/exchange_ending_owner.h"
 #include "protocol/exchange_engine.h"
 #include "sensor/configuration_flow.h"
 #include "sensor/level_filter_parameters.h"
@@ -52,13 +54,10 @@ struct MainFormEnvironment {
     std::function<void(std::uint32_t milliseconds)> processEventsFor;
     // OpenFlashDialog: the chosen file or nothing (the real dialog when empty).
     std::function<std::optional<std::filesystem::path>()> chooseFirmwareFile;
-};
-
-// Title and filter of a file dialog, as the window definition has them and translation
-// replaces them.
-struct FileDialogTexts {
-    QString title;
-    QString filter;
+    // SavetarDialog and SavetableDialog: the chosen file or nothing (the real dialog when empty).
+    SaveFileChooser chooseSaveFile;
+    // Today's date for the calibration table's export (the system's when empty).
+    std::function<CalendarDate()> today;
 };
 
 class TmainForm : public QMainWindow {
@@ -84,7 +83,6 @@ public:
     // Handlers (connected to their controls; public so that tests can drive them).
     void LanguageComboBoxChange(int index);
     void clearlogButtonClick();
-    void LitersTableCheckBoxClick();
     // Hot keys: F12 shows or hides the service page, F11 unlocks the calibration edits.
     // Returns whether the key was one of them.
     bool FormKeyDown(int key);
@@ -102,6 +100,7 @@ private:
     void placeLanguageSelector();
     void applyMinimumSize();
     std::uint32_t selectedLanguageId() const;
+    CalibrationServices calibrationServices();
     void processEventsFor(std::uint32_t milliseconds);
 
     MainFormEnvironment env_;
@@ -125,12 +124,17 @@ private:
     ConfigurationPanel configurationPanel_;
     MultiplierPanel multiplierPanel_;
     FirmwarePanel firmwarePanel_;
+    CalibrationPanel calibrationPanel_;
+    LitersPanel litersPanel_;
     ExchangeEngine engine_;
-    ExchangeEndingOwner exchangeEndingOwner_;
     MultiplierFlow multiplier_;
     LiveReadings liveReadings_;
     SensorConfiguration configuration_;
     FirmwareTransfer firmware_;
+    CalibrationPoints calibrationPoints_;
+    CalibrationBackup calibrationBackup_;
+    CalibrationTable calibrationTable_;
+    LitersLookup litersLookup_;
 };
 
 // Runs jobs of the serial port's receive thread on the Qt event loop of the main thread.

@@ -303,7 +303,7 @@ TEST_F(ShippedTable, hasEveryMessageInEveryLanguage) {
         "rsTKoeffUpdated", "rsConnectingToPort", "rsDeviceTimeout", "rsResponseNotReceived",
         "rsInvalidResponseLength", "rsInvalidResponseChecksum", "rsInvalidResponse",
         "rsCalibrationWritten", "rsCalibrationNotSaved", "rsCalibrationFileUnreadable",
-        "rsReplaceExistingFile", "rsDeviceConfigurationSet", "rsEmptyTarDone", "rsFullTarDone",
+        "rsReplaceExistingFile", "rsLitersKeyNotInteger", "rsDeviceConfigurationSet", "rsEmptyTarDone", "rsFullTarDone",
         "rsFirmwareUpdateSuccess", "rsFlashErrorsCounted", "rsFlashingProgress",
         "rsFlashVerificationError", "rsNumberEntered", "rsValidNumberFrom", "rsValidNumberTo",
         "rsAbout"};

@@ -51,6 +51,30 @@ void showConfigurationRead(vorkel::TmainForm& window) {
     }
 }
 
+// The calibration groups in use: the points read (empty 1000, full 40960), a table of five
+// readings taken while filling a tank, with the empty row for the next volume on top, and the
+// installation described.
+void showCalibration(vorkel::TmainForm& window) {
+    vorkel::Frame frame{vorkel::kReplyStart, 0x57, 0x00, 0x03, 0xE8, 0xA0, 0x00};
+    frame[vorkel::frame_offset::kChecksum] = vorkel::frameChecksum(frame);
+    window.engine().forceRequestState(vorkel::request_state::kIdle);
+    window.ui().readtar2Button->click();
+    window.engine().ReceiveData(vorkel::ByteString(frame.begin(), frame.end()));
+
+    vorkel::TValueListEditor& grid = *window.ui().tarEditor;
+    for (const auto& [liters, level] :
+         {std::pair{"40", "3300"}, std::pair{"30", "2500"}, std::pair{"20", "1700"},
+          std::pair{"10", "900"}, std::pair{"0", "100"}}) {
+        grid.appendRow(QString::fromLatin1(liters), QString::fromLatin1(level));
+    }
+    grid.setCurrentCell(0, vorkel::TValueListEditor::kKeyColumn);
+    grid.insertEmptyRowAtCurrent();
+    window.ui().carnumberedit->setText(QStringLiteral("A123BC 77"));
+    window.ui().companynameedit->setText(QStringLiteral("Vorkel"));
+    window.ui().dutnumberedit->setText(QStringLiteral("7"));
+    window.ui().dutlengthedit->setText(QStringLiteral("800"));
+}
+
 struct Language {
     const char* code;
     int id;
@@ -87,6 +111,12 @@ int main(int argc, char* argv[]) {
         settings.setValue(vorkel::settings_key::kFlashFileName,
                           QStringLiteral("/home/engineer/Documents/Vorkel sensors/"
                                          "firmware releases/2026-11/vorkel-1.21.bin"));
+        // A litres table, shown: level 2048 is 100.791 l.
+        settings.setValue(vorkel::settings_key::kShowLiters, 1);
+        settings.setValue(vorkel::settings_key::litersValue(1), QStringLiteral("1000"));
+        settings.setValue(vorkel::settings_key::litersLiters(1), QStringLiteral("50"));
+        settings.setValue(vorkel::settings_key::litersValue(2), QStringLiteral("4095"));
+        settings.setValue(vorkel::settings_key::litersLiters(2), QStringLiteral("200"));
 
         vorkel::MainFormEnvironment environment;
         environment.settings = &settings;
@@ -104,6 +134,7 @@ int main(int argc, char* argv[]) {
         window.show();
         window.FormKeyDown(Qt::Key_F12); // the service page too
         showConfigurationRead(window);
+        showCalibration(window);
         window.firmwarePanel().showProgressBar(); // as a third of the way into an update
         window.firmwarePanel().setProgress(2048);
         settle();

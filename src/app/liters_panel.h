@@ -1,0 +1,53 @@
+// Binder of the litres conversion: the table LitersConversionTable on the service page, whose
+// every change rebuilds the lookup once the stored rows are in, the check box that shows or
+// hides LitersIndicator, and the marking of rows whose key is not an integer.
+#pragma once
+
+#include "calibration/liters_lookup.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include <QString>
+#include <QStringList>
+
+namespace Ui {
+class TmainForm;
+}
+
+namespace vorkel {
+
+struct LitersPanelServices {
+    std::function<std::string(std::string_view key)> translate;
+    std::function<void(const QString& message)> writeLog; // one line of the event log
+};
+
+class LitersPanel {
+public:
+    LitersPanel(Ui::TmainForm& ui, LitersLookup& lookup, LitersPanelServices services)
+        : ui_(ui)
+        , lookup_(lookup)
+        , services_(std::move(services)) {}
+    void connectTo();
+
+    // The stored rows are in the table: from now on each change rebuilds the lookup, starting
+    // with this one.
+    void tableLoaded();
+    // Shows LitersIndicator exactly while the box is checked.
+    void LitersTableCheckBoxClick();
+    // Rebuilds the lookup. The key cell of a row whose key is not an integer is highlighted,
+    // and each such key is told once in the event log, when it appears, not at every change.
+    void LitersConversionTableStringsChange();
+
+private:
+    Ui::TmainForm& ui_;
+    LitersLookup& lookup_;
+    LitersPanelServices services_;
+    QStringList refusedKeys_; // the keys the last rebuild left out
+};
+
+// The system's decimal separator, for the litres text.
+std::string systemDecimalSeparator();
+
+} // namespace vorkel

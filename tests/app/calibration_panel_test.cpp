@@ -1,0 +1,118 @@
+// The calibration binders' own rules: the date separator taken from the system's date format,
+// the dialogs' filters in Qt's form, and the litres table's keys that are not integers.
+#include "app/calibration_panel.h"
+#include "app/main_form.h"
+#include "app/settings_keys.h"
+#include "support/qt_fakes.h"
+#include "support/temp_dir.h"
+#include "ui_TmainForm.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
+
+namespace vorkel {
+namespace {
+
+TEST(DateSeparator, isTheFirstNonLetterAfterTheFirstField) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"dd.MM.yyyy", "."}, {"M/d/yy", "/"},    {"yyyy-MM-dd", "-"},
+        {"d MMM yyyy", " "}, {"yy. M. d.", "."}, {"d.MM.yy 'г'.", "."},
+        {"yyyyMMdd", "/"},   {"'d'", "/"},       {"", "/"},
+    };
+    for (const auto& [format, separator] : cases) {
+        EXPECT_EQ(dateSeparatorOf(QString::fromUtf8(format)), separator) << format;
+    }
+}
+
+TEST(FileDialogFilters, becomeQtNameFilters) {
+    EXPECT_EQ(qtNameFilters(kSavetableDialogFilter),
+              (QStringList{"Файлы таблиц VORKEL (*.txt)", "Файлы таблиц FORT (*.txt)",
+                           "Файлы WIALON TXT (*.txt)", "Файлы WIALON CSV (*.csv)",
+                           "Файлы ОМНИКОМ XML (*.xml)"}));
+    EXPECT_EQ(qtNameFilters(kSavetarDialogFilter), QStringList{"Двоичные файлы (*.bin)"});
+    EXPECT_EQ(qtNameFilters("All|*.*"), QStringList{"All (*)"});
+    EXPECT_EQ(qtNameFilters("*.*"), QStringList{"*"});
+}
+
+TEST(SaveFileDialogs, answerThePathAsChosenAndThePositionOfTheChosenFilter) {
+    test::TempDir dir;
+    const QString path = QString::fromStdString((dir / "report.csv").string());
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), kSavetableDialogTitle);
+        dialog->selectNameFilter(dialog->nameFilters().value(3)); // WIALON CSV
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    const std::optional<ChosenFile> chosen = runSaveFileDialog(
+        nullptr, {kSavetableDialogTitle, kSavetableDialogFilter, "proposed", true});
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->path, dir / "report.csv");
+    EXPECT_EQ(chosen->filterPosition, 4);
+
+    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    EXPECT_FALSE(
+        runSaveFileDialog(nullptr, {kSavetarDialogTitle, kSavetarDialogFilter, {}, false}));
+}
+
+class LitersTable : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    QSettings settings{QString::fromStdString((dir / "Ketrafo.conf").string()),
+                       QSettings::IniFormat};
+    test::RecordingBoxes boxes;
+    std::unique_ptr<TmainForm> window;
+
+    void start() {
+        MainFormEnvironment environment;
+        environment.settings = &settings;
+        environment.boxes = &boxes;
+        environment.logFile = dir / "log.txt";
+        environment.translationTable = test::shippedTranslation();
+        environment.discoverPorts = [] { return std::vector<PortEntry>{{"COM3", "/nonexistent"}}; };
+        environment.tickCount = [] { return 0u; };
+        window = std::make_unique<TmainForm>(std::move(environment));
+    }
+    TValueListEditor& table() { return *window->ui().LitersConversionTable; }
+    QStringList refusalLines() {
+        QStringList lines;
+        for (const QListWidgetItem* item : window->ui().logListBox->findItems(
+                 "Liters conversion table: the value is not an integer, the row is not used: ",
+                 Qt::MatchStartsWith)) {
+            lines << item->text();
+        }
+        return lines;
+    }
+    bool marked(int row) {
+        return table().item(row, TValueListEditor::kKeyColumn)->background().color() ==
+               QApplication::palette().color(QPalette::Highlight);
+    }
+};
+
+TEST_F(LitersTable, aKeyThatIsNotAnIntegerIsMarkedAndToldOnceWhenItAppears) {
+    settings.setValue(settings_key::litersValue(1), "1O0"); // a letter O
+    settings.setValue(settings_key::litersLiters(1), "5");
+    start();
+    ASSERT_EQ(refusalLines().size(), 1); // the stored row, told at start
+    EXPECT_TRUE(refusalLines()[0].endsWith(": \"1O0\""));
+    EXPECT_TRUE(marked(0));
+
+    table().appendRow("200", "20"); // other changes do not tell it again
+    table().setValue(0, "6");
+    EXPECT_EQ(refusalLines().size(), 1);
+    EXPECT_FALSE(marked(1));
+
+    table().setKey(0, "100");
+    EXPECT_FALSE(marked(0));
+    table().setKey(1, "2 00");
+    EXPECT_EQ(refusalLines().size(), 2);
+    EXPECT_TRUE(marked(1));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+} // namespace
+} // namespace vorkel
