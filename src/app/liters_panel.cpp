@@ -1,11 +1,13 @@
 #include "app/liters_panel.h"
 
+#include "app/settings_keys.h"
 #include "ui_TmainForm.h"
 
 #include <algorithm>
 
 #include <QApplication>
 #include <QLocale>
+#include <QSettings>
 #include <QSignalBlocker>
 
 namespace vorkel {
@@ -62,6 +64,34 @@ void LitersPanel::LitersConversionTableStringsChange() {
 
 std::string systemDecimalSeparator() {
     return QLocale::system().decimalPoint().toStdString();
+}
+
+void LitersPanel::loadRows(const QSettings& settings) {
+    namespace key = settings_key;
+    for (int n = 1; settings.contains(key::litersValue(n)); ++n) {
+        const QString value = settings.value(key::litersValue(n)).toString();
+        const QString liters = settings.value(key::litersLiters(n)).toString();
+        if (!value.isEmpty() && !liters.isEmpty()) {
+            ui_.LitersConversionTable->appendRow(value, liters);
+        }
+    }
+}
+
+void LitersPanel::storeRows(QSettings& settings) const {
+    namespace key = settings_key;
+    // The pair after the last one goes, so that a longer table of an earlier run is not read
+    // back.
+    const TValueListEditor& table = *ui_.LitersConversionTable;
+    int written = 0;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        if (!table.key(row).isEmpty() && !table.value(row).isEmpty()) {
+            ++written;
+            settings.setValue(key::litersValue(written), table.key(row));
+            settings.setValue(key::litersLiters(written), table.value(row));
+        }
+    }
+    settings.remove(key::litersValue(written + 1));
+    settings.remove(key::litersLiters(written + 1));
 }
 
 } // namespace vorkel

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+class QSettings;
+
 namespace Ui {
 class TmainForm;
 }
@@ -30,6 +32,11 @@ public:
         , lookup_(lookup)
         , services_(std::move(services)) {}
     void connectTo();
+
+    // The table's complete rows in the settings, as "V,n" and "L,n" numbered from 1 without
+    // gaps; read at start-up, written at shut-down.
+    void loadRows(const QSettings& settings);
+    void storeRows(QSettings& settings) const;
 
     // The stored rows are in the table: from now on each change rebuilds the lookup, starting
     // with this one.

@@ -312,14 +312,7 @@ void TmainForm::loadSettings() {
         ui_->LitersTableCheckBox->setChecked(true);
         litersPanel_.LitersTableCheckBoxClick();
     }
-
-    for (int n = 1; settings.contains(key::litersValue(n)); ++n) {
-        const QString value = settings.value(key::litersValue(n)).toString();
-        const QString liters = settings.value(key::litersLiters(n)).toString();
-        if (!value.isEmpty() && !liters.isEmpty()) {
-            ui_->LitersConversionTable->appendRow(value, liters);
-        }
-    }
+    litersPanel_.loadRows(settings);
 
     QSize size = this->size();
     if (const auto width = storedIntIn(settings, key::kWindowWidth, 1, QWIDGETSIZE_MAX)) {
@@ -378,20 +371,7 @@ void TmainForm::saveSettings() {
     settings.setValue(key::kJumpThreshold, filter_.jumpThreshold);
     settings.setValue(key::kMultiplier, ui_->tkoeffUpDown->position());
     settings.setValue(key::kShowLiters, ui_->LitersTableCheckBox->isChecked() ? 1 : 0);
-
-    // Complete rows only, numbered without gaps; the pair after the last one goes, so that a
-    // longer table of an earlier run is not read back.
-    const TValueListEditor& table = *ui_->LitersConversionTable;
-    int written = 0;
-    for (int row = 0; row < table.rowCount(); ++row) {
-        if (!table.key(row).isEmpty() && !table.value(row).isEmpty()) {
-            ++written;
-            settings.setValue(key::litersValue(written), table.key(row));
-            settings.setValue(key::litersLiters(written), table.value(row));
-        }
-    }
-    settings.remove(key::litersValue(written + 1));
-    settings.remove(key::litersLiters(written + 1));
+    litersPanel_.storeRows(settings);
     settings.sync();
 }
 
