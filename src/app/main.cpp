@@ -1,6 +1,6 @@
-// The configurator: the application object, the main window and the multiplier dialog.
+// The configurator: the application object and the main window (which opens the multiplier
+// dialog for each use).
 #include "app/builtin_texts.h"
-#include "app/form2.h"
 #include "app/main_form.h"
 #include "app/message_boxes.h"
 #include "app/settings_keys.h"
@@ -71,7 +71,6 @@ int main(int argc, char* argv[]) {
     environment.tickCount = tickCount;
 
     vorkel::TmainForm window(std::move(environment));
-    vorkel::TForm2 multiplierDialog(window.localization(), &window);
     window.show();
     return app.exec();
 }
