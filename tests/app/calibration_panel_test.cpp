@@ -12,9 +12,40 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QTimer>
+#include <QXmlStreamReader>
+
+#include "calibration/table_export.h"
 
 namespace vorkel {
 namespace {
+
+// An importer reads the vehicle file with an XML parser: the user's texts must come back as
+// typed, whatever characters they hold.
+TEST(OmnicommExport, readsBackWithAnXmlParser) {
+    const std::string xml = omnicommXml({{"1,5", "1<2&3"}, {"", ""}, {"4095", "80"}},
+                                        {"A&B <1>", "7\"8", "12/06/2026", 9});
+    QXmlStreamReader reader(QByteArray::fromStdString(xml));
+    QStringList values;
+    QString id;
+    QString sensorNumber;
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement) {
+            continue;
+        }
+        if (reader.name() == u"id") {
+            id = reader.readElementText();
+        } else if (reader.name() == u"sensor") {
+            sensorNumber = reader.attributes().value(QStringLiteral("number")).toString();
+        } else if (reader.name() == u"value") {
+            const QString code = reader.attributes().value(QStringLiteral("code")).toString();
+            values << code + "=" + reader.readElementText();
+        }
+    }
+    ASSERT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    EXPECT_EQ(id, "A&B <1>");
+    EXPECT_EQ(sensorNumber, "7\"8");
+    EXPECT_EQ(values, (QStringList{"80=4095", "1<2&3=1.5"}));
+}
 
 TEST(DateSeparator, isTheFirstNonLetterAfterTheFirstField) {
     const std::pair<const char*, const char*> cases[] = {
