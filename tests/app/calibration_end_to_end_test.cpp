@@ -5,83 +5,45 @@
 // generous and only the order of events is checked.
 #include "app/calibration_panel.h"
 #include "app/liters_panel.h"
-#include "app/main_form.h"
 #include "app/settings_keys.h"
-#include "support/qt_fakes.h"
-#include "support/sim_process.h"
-#include "support/temp_dir.h"
-#include "ui_TmainForm.h"
+#include "support/window_end_to_end.h"
 
 #include <algorithm>
 #include <deque>
 #include <fstream>
-#include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDateTime>
-#include <QTest>
 
 namespace vorkel {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::chrono::milliseconds kFirstPoll{3000};
 constexpr std::chrono::milliseconds kSlack{5000}; // a slow (sanitizer) build on busy cores
 // The sensor restarts after a write of the points: silent, then 2 s in its boot loader.
 constexpr std::chrono::milliseconds kRestart{8000};
-
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    return QTest::qWaitFor(done, static_cast<int>(limit.count()));
-}
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-class CalibrationEndToEnd : public ::testing::Test {
+class CalibrationEndToEnd : public test::WindowEndToEnd {
 protected:
-    test::TempDir dir;
-    std::filesystem::path runtime = dir / "run";
-    QSettings settings{QString::fromStdString((dir / "Ketrafo.conf").string()),
-                       QSettings::IniFormat};
-    test::RecordingBoxes boxes;
-    std::unique_ptr<test::SimProcess> sim;
-    std::unique_ptr<TmainForm> window;
-    std::filesystem::path trace;
     std::vector<SaveFileDialog> dialogs;           // as shown, in order
     std::deque<std::optional<ChosenFile>> answers; // one per dialog; cancelled when none left
 
-    void SetUp() override {
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        settings.setValue(settings_key::kPort, "VSENSOR1");
-    }
-    void TearDown() override {
-        window.reset();
-        sim.reset();
-    }
-
     void startSensor(std::vector<std::string> options, const std::string& traceName = "trace") {
         trace = dir / (traceName + ".txt");
-        options.insert(options.end(), {"--wander", "0", "--trace", trace.string()});
-        sim = std::make_unique<test::SimProcess>(VORKEL_SENSOR_SIM_PATH, options, runtime);
-        ASSERT_FALSE(sim->readLine().empty()) << sim->errors();
+        options.insert(options.end(), {"--wander", "0"});
+        WindowEndToEnd::startSensor(std::move(options));
     }
+    // Also waits until the sensor is attached.
     void startConfigurator() {
-        MainFormEnvironment environment;
-        environment.settings = &settings;
-        environment.boxes = &boxes;
-        environment.logFile = dir / "log.txt";
-        environment.translationTable = test::shippedTranslation();
-        environment.discoverPorts = [this] {
-            return discoverPosixPorts(dir / "no-sysfs", runtime);
-        };
-        environment.buildIdentifier = "3FA9";
-        environment.tickCount = [] {
-            return static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch());
-        };
+        WindowEndToEnd::startConfigurator();
+        ASSERT_TRUE(waitFor([&] { return connected(); }, kFirstPoll + kSlack));
+    }
+    void addSeams(MainFormEnvironment& environment) override {
         environment.chooseSaveFile = [this](const SaveFileDialog& dialog) {
             dialogs.push_back(dialog);
             std::optional<ChosenFile> answer;
@@ -92,15 +54,8 @@ protected:
             return answer;
         };
         environment.today = [] { return CalendarDate{2026, 12, 6}; };
-        window = std::make_unique<TmainForm>(std::move(environment));
-        ASSERT_TRUE(waitFor([&] { return connected(); }, kFirstPoll + kSlack));
     }
 
-    Ui::TmainForm& ui() { return window->ui(); }
-    bool connected() const {
-        return window->windowTitle() == "Configurator 1.8 CRC: 3FA9 | connected VSENSOR1";
-    }
-    bool idle() const { return window->engine().requestState() == request_state::kIdle; }
     // The sensor restarted after a write: it went silent, and answers again.
     void waitForRestart() {
         ASSERT_TRUE(waitFor([&] { return !connected(); }, kRestart + kSlack));
@@ -118,17 +73,13 @@ protected:
     bool pointsShown(const QString& empty, const QString& full) {
         return ui().emptytaredit->text() == empty && ui().fulltaredit->text() == full;
     }
-
-    // The requests other than level polls, in order.
-    std::vector<std::string> commands() const {
-        std::ifstream file(trace);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(file, line);) {
-            if (line.rfind("rx ", 0) == 0 && line.rfind("rx 31 05 ", 0) != 0) {
-                lines.push_back(line.substr(6, 17)); // code and data, without the checksum
-            }
+    // The commands' codes and data, without the checksum.
+    std::vector<std::string> codes() const {
+        std::vector<std::string> result;
+        for (const std::string& line : commands()) {
+            result.push_back(line.substr(6, 17));
         }
-        return lines;
+        return result;
     }
 };
 
@@ -150,9 +101,9 @@ TEST_F(CalibrationEndToEnd, theSensorTakesItsCurrentLevelAsFullAndAsEmpty) {
     ASSERT_TRUE(waitFor([&] { return pointsShown("6000", "30000"); }, kSlack));
     EXPECT_TRUE(ui().tarmaxButton->isEnabled()); // the read-back enables them again
 
-    EXPECT_EQ(commands(), (std::vector<std::string>{"57 00 00 00 00 00", "04 00 00 00 00 00",
-                                                    "57 00 00 00 00 00", "03 00 00 00 00 00",
-                                                    "57 00 00 00 00 00"}));
+    EXPECT_EQ(codes(), (std::vector<std::string>{"57 00 00 00 00 00", "04 00 00 00 00 00",
+                                                 "57 00 00 00 00 00", "03 00 00 00 00 00",
+                                                 "57 00 00 00 00 00"}));
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_TRUE(boxes.informations.empty()); // calibrating shows nothing of its own
 }
@@ -185,8 +136,8 @@ TEST_F(CalibrationEndToEnd, typedPointsAreWrittenAndReadBackAfterTheRestart) {
     waitForRestart();
     clickBetweenExchanges(ui().readtar2Button);
     ASSERT_TRUE(waitFor([&] { return pointsShown("123", "45678"); }, kSlack));
-    EXPECT_EQ(commands(), (std::vector<std::string>{"57 00 00 00 00 00", "56 00 00 7B B2 6E",
-                                                    "57 00 00 00 00 00"}));
+    EXPECT_EQ(codes(), (std::vector<std::string>{"57 00 00 00 00 00", "56 00 00 7B B2 6E",
+                                                 "57 00 00 00 00 00"}));
     EXPECT_TRUE(boxes.confirmations.empty());
 }
 
@@ -215,7 +166,7 @@ TEST_F(CalibrationEndToEnd, pointsSavedToAFileAreWrittenIntoAnotherSensor) {
     waitForRestart();
     clickBetweenExchanges(ui().readtar2Button);
     ASSERT_TRUE(waitFor([&] { return pointsShown("78934", "161946"); }, kSlack));
-    EXPECT_EQ(commands(), (std::vector<std::string>{"56 12 34 56 78 9A", "57 00 00 00 00 00"}));
+    EXPECT_EQ(codes(), (std::vector<std::string>{"56 12 34 56 78 9A", "57 00 00 00 00 00"}));
     EXPECT_TRUE(boxes.shown.empty());
 }
 

@@ -3,18 +3,11 @@
 // image the sensor ends up with (written by it with --firmware-out) compared with the file.
 // An unpaced update takes well under a second of program time; the limits are generous, since
 // these tests share two busy cores, and only the order of events is checked, never a margin.
-#include "app/main_form.h"
-#include "app/settings_keys.h"
-#include "support/qt_fakes.h"
-#include "support/sim_process.h"
-#include "support/temp_dir.h"
-#include "ui_TmainForm.h"
+#include "support/window_end_to_end.h"
 
 #include <fstream>
-#include <gtest/gtest.h>
 #include <sstream>
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -23,27 +16,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::chrono::milliseconds kFirstPoll{3000};
 constexpr std::chrono::milliseconds kUpdateLimit{60000};
 constexpr std::chrono::milliseconds kSlack{5000};
 constexpr int kBlocks = static_cast<int>(kFirmwareImageSize / 2);
-
-// Waits in the event loop, so that every reply is taken as it comes (QTest::qWaitFor sleeps
-// 10 ms between rounds, which would make each of the 3072 blocks wait that long); the timer
-// only wakes the loop to see the limit.
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    QTimer wakeUp;
-    wakeUp.start(20);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!done()) {
-        if (elapsed.elapsed() > limit.count()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 // A varied image that holds the bytes a reply's framing could trip on (">" and "1").
 std::vector<std::uint8_t> makeImage(std::uint32_t seed, std::size_t size = kFirmwareImageSize) {
@@ -82,55 +57,36 @@ bool startsWith(const std::string& line, const std::string& prefix) {
     return line.rfind(prefix, 0) == 0;
 }
 
-class FirmwareEndToEnd : public ::testing::Test {
+class FirmwareEndToEnd : public test::WindowEndToEnd {
 protected:
-    test::TempDir dir;
-    std::filesystem::path runtime = dir / "run";
-    std::filesystem::path trace = dir / "trace.txt";
     std::filesystem::path flashed = dir / "flashed.bin";
     std::filesystem::path imageFile = dir / "Vorkel FW.BIN";
-    QSettings settings{QString::fromStdString((dir / "Ketrafo.conf").string()),
-                       QSettings::IniFormat};
-    test::RecordingBoxes boxes;
-    std::unique_ptr<test::SimProcess> sim;
-    std::unique_ptr<TmainForm> window;
-
-    void SetUp() override {
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        settings.setValue(settings_key::kPort, "VSENSOR1");
-    }
-    void TearDown() override {
-        window.reset();
-        sim.reset();
-    }
 
     void startSensor(std::vector<std::string> options = {}) {
-        options.insert(options.end(), {"--trace", trace.string(), "--name", "VSENSOR1",
-                                       "--firmware-out", flashed.string()});
-        sim = std::make_unique<test::SimProcess>(VORKEL_SENSOR_SIM_PATH, options, runtime);
-        ASSERT_FALSE(sim->readLine().empty()) << sim->errors();
+        options.insert(options.end(), {"--firmware-out", flashed.string()});
+        WindowEndToEnd::startSensor(std::move(options));
     }
-    void startConfigurator() {
-        MainFormEnvironment environment;
-        environment.settings = &settings;
-        environment.boxes = &boxes;
-        environment.logFile = dir / "log.txt";
-        environment.translationTable = test::shippedTranslation();
-        environment.discoverPorts = [this] {
-            return discoverPosixPorts(dir / "no-sysfs", runtime);
-        };
-        environment.buildIdentifier = "3FA9";
-        environment.tickCount = [] {
-            return static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch());
-        };
+    void addSeams(MainFormEnvironment& environment) override {
         environment.chooseFirmwareFile = [this] { return std::optional(imageFile); };
-        window = std::make_unique<TmainForm>(std::move(environment));
     }
-
-    Ui::TmainForm& ui() { return window->ui(); }
-    bool idle() const { return window->engine().requestState() == request_state::kIdle; }
-    bool connected() const {
+    // Waits in the event loop, so that every reply is taken as it comes (QTest::qWaitFor sleeps
+    // 10 ms between rounds, which would make each of the 3072 blocks wait that long); the timer
+    // only wakes the loop to see the limit. Stands in for the fixture's waitFor in these tests.
+    static bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+        QTimer wakeUp;
+        wakeUp.start(20);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (!done()) {
+            if (elapsed.elapsed() > limit.count()) {
+                return false;
+            }
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        return true;
+    }
+    // Also while a boot loader waits for firmware (the caption then says so after the port).
+    bool attached() const {
         return window->windowTitle().startsWith("Configurator 1.8 CRC: 3FA9 | connected VSENSOR1");
     }
 
@@ -144,11 +100,7 @@ protected:
         ASSERT_TRUE(waitFor([&] { return idle() && ui().startflashButton->isEnabled(); }, kSlack));
         ui().startflashButton->click();
     }
-    bool updateSucceeded() const {
-        return !window->ui()
-                    .logListBox->findItems(" Firmware update successful", Qt::MatchExactly)
-                    .isEmpty();
-    }
+    bool updateSucceeded() const { return logCount(" Firmware update successful") > 0; }
     void waitForFlashedImage(const std::vector<std::uint8_t>& image) {
         ASSERT_TRUE(waitFor([&] { return updateSucceeded(); }, kUpdateLimit));
         EXPECT_EQ(window->firmware().phase(), FirmwareTransfer::Phase::Idle);
@@ -158,40 +110,7 @@ protected:
         EXPECT_TRUE(readFile(flashed) == image);
     }
 
-    std::vector<std::string> traceLines() const {
-        std::ifstream file(trace);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(file, line);) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
-    // The requests other than level polls, in order.
-    std::vector<std::string> commands() const {
-        std::vector<std::string> result;
-        for (const std::string& line : traceLines()) {
-            if (startsWith(line, "rx ") && !startsWith(line, "rx 31 05 ")) {
-                result.push_back(line);
-            }
-        }
-        return result;
-    }
-    int polls() const {
-        int count = 0;
-        for (const std::string& line : traceLines()) {
-            count += startsWith(line, "rx 31 05 ") ? 1 : 0;
-        }
-        return count;
-    }
-    // Oldest first (the list shows the newest on top).
-    QStringList logLines(const QString& prefix) const {
-        QStringList lines;
-        for (const QListWidgetItem* item :
-             window->ui().logListBox->findItems(prefix, Qt::MatchStartsWith)) {
-            lines.prepend(item->text());
-        }
-        return lines;
-    }
+    int polls() const { return traceCount("rx 31 05 "); }
     std::string boxTexts() const {
         std::string texts;
         for (const test::RecordingBoxes::Box& box : boxes.shown) {
@@ -220,7 +139,7 @@ void expectBlocksInOrder(const std::vector<std::string>& lines, std::size_t firs
 TEST_F(FirmwareEndToEnd, anUpdateFromANormalStartReadsTheConfigurationThenSendsEveryWord) {
     startSensor();
     startConfigurator();
-    ASSERT_TRUE(waitFor([&] { return connected(); }, kFirstPoll + kSlack));
+    ASSERT_TRUE(waitFor([&] { return attached(); }, kFirstPoll + kSlack));
     const std::vector<std::uint8_t> image = makeImage(1);
     chooseImage(image);
     clickUpdate();
@@ -264,16 +183,13 @@ TEST_F(FirmwareEndToEnd, aSensorWaitingInItsBootLoaderGetsTheFirstBlockAtOnce) {
 TEST_F(FirmwareEndToEnd, wrongEchoesAreResentAndCountedInTheWarning) {
     startSensor({"--wrong-echo-every", "10"});
     startConfigurator();
-    ASSERT_TRUE(waitFor([&] { return connected(); }, kFirstPoll + kSlack));
+    ASSERT_TRUE(waitFor([&] { return attached(); }, kFirstPoll + kSlack));
     const std::vector<std::uint8_t> image = makeImage(3);
     chooseImage(image);
     clickUpdate();
     waitForFlashedImage(image); // the resent blocks repaired every word
 
-    int wrongEchoes = 0;
-    for (const std::string& line : traceLines()) {
-        wrongEchoes += startsWith(line, "-- wrong echo") ? 1 : 0;
-    }
+    const int wrongEchoes = traceCount("-- wrong echo");
     EXPECT_GT(wrongEchoes, kBlocks / 10);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].title, " Warning");
@@ -300,7 +216,7 @@ TEST_F(FirmwareEndToEnd, wrongEchoesAreResentAndCountedInTheWarning) {
 TEST_F(FirmwareEndToEnd, aLostReplyAbandonsTheTransferAndASecondUpdateStartsAfresh) {
     startSensor();
     startConfigurator();
-    ASSERT_TRUE(waitFor([&] { return connected(); }, kFirstPoll + kSlack));
+    ASSERT_TRUE(waitFor([&] { return attached(); }, kFirstPoll + kSlack));
     chooseImage(makeImage(4));
     clickUpdate();
     ASSERT_TRUE(
@@ -338,7 +254,7 @@ TEST_F(FirmwareEndToEnd, aFileGrownAfterItWasChosenIsRefusedAndNothingIsSent) {
     startConfigurator();
     chooseImage(makeImage(6));
     writeFile(imageFile, makeImage(6, kFirmwareImageSize + 1));
-    ASSERT_TRUE(waitFor([&] { return connected() && idle(); }, kFirstPoll + kSlack));
+    ASSERT_TRUE(waitFor([&] { return attached() && idle(); }, kFirstPoll + kSlack));
     ui().startflashButton->click();
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].title, " Error!");

@@ -2,89 +2,20 @@
 // the readings, read the configuration, change it, write it, see the sensor restart with it,
 // and find it again at its new bit rate. Real timers and a real pause: each test takes seconds,
 // and waits only for what it needs, with generous limits.
-#include "app/main_form.h"
-#include "app/settings_keys.h"
-#include "support/qt_fakes.h"
-#include "support/sim_process.h"
-#include "support/temp_dir.h"
-#include "ui_TmainForm.h"
+#include "support/window_end_to_end.h"
 
-#include <fstream>
-#include <gtest/gtest.h>
-
-#include <QDateTime>
 #include <QElapsedTimer>
-#include <QTest>
 
 namespace vorkel {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::chrono::milliseconds kFirstPoll{3000};
 constexpr std::chrono::milliseconds kSlack{5000}; // a slow (sanitizer) build on busy cores
 
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    return QTest::qWaitFor(done, static_cast<int>(limit.count()));
-}
-
-class SensorEndToEnd : public ::testing::Test {
+class SensorEndToEnd : public test::WindowEndToEnd {
 protected:
-    test::TempDir dir;
-    std::filesystem::path runtime = dir / "run";
-    std::filesystem::path trace = dir / "trace.txt";
-    QSettings settings{QString::fromStdString((dir / "Ketrafo.conf").string()),
-                       QSettings::IniFormat};
-    test::RecordingBoxes boxes;
-    std::unique_ptr<test::SimProcess> sim;
-    std::unique_ptr<TmainForm> window;
-
-    void SetUp() override {
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        settings.setValue(settings_key::kPort, "VSENSOR1");
-    }
-    void TearDown() override {
-        window.reset();
-        sim.reset();
-    }
-
-    void startSensor(std::vector<std::string> options) {
-        options.insert(options.end(), {"--trace", trace.string(), "--name", "VSENSOR1"});
-        sim = std::make_unique<test::SimProcess>(VORKEL_SENSOR_SIM_PATH, options, runtime);
-        ASSERT_FALSE(sim->readLine().empty()) << sim->errors();
-    }
-    void startConfigurator() {
-        MainFormEnvironment environment;
-        environment.settings = &settings;
-        environment.boxes = &boxes;
-        environment.logFile = dir / "log.txt";
-        environment.translationTable = test::shippedTranslation();
-        environment.discoverPorts = [this] {
-            return discoverPosixPorts(dir / "no-sysfs", runtime);
-        };
-        environment.buildIdentifier = "3FA9";
-        environment.tickCount = [] {
-            return static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch());
-        };
-        window = std::make_unique<TmainForm>(std::move(environment));
-    }
-
-    Ui::TmainForm& ui() { return window->ui(); }
-    bool connected() const {
-        return window->windowTitle() == "Configurator 1.8 CRC: 3FA9 | connected VSENSOR1";
-    }
-    bool idle() const { return window->engine().requestState() == request_state::kIdle; }
-
-    // The trace's lines in order.
-    std::vector<std::string> traceLines() const {
-        std::ifstream file(trace);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(file, line);) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
+    // The position of the trace's first line that starts with `prefix`, or -1.
     std::ptrdiff_t firstLine(const std::string& prefix) const {
         const auto lines = traceLines();
         for (std::size_t i = 0; i < lines.size(); ++i) {

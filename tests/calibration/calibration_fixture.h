@@ -84,6 +84,20 @@ struct Dialogs {
     }
 };
 
+// The level polls end their exchanges; the calibration flows own the replies to their
+// requests, the backup those of the file transfers.
+inline void ownCalibrationReplies(ExchangeEngine& engine, ExchangeEndingOwner& ending,
+                                  CalibrationPoints& points, CalibrationBackup& backup) {
+    engine.setReplyOwner(CommandCode::ReadLevel, &ending);
+    for (const CommandCode code : {CommandCode::CalibrateEmpty, CommandCode::CalibrateFull,
+                                   CommandCode::WriteCalibration, CommandCode::ReadCalibration}) {
+        engine.setReplyOwner(code, &points);
+    }
+    engine.setReplyOwner(CommandCode::ReadCalibration, request_state::kCalibrationToFile, &backup);
+    engine.setReplyOwner(CommandCode::WriteCalibration, request_state::kCalibrationFromFile,
+                         &backup);
+}
+
 class CalibrationFlows : public ::testing::Test {
 protected:
     VirtualTime time;
@@ -107,16 +121,7 @@ protected:
     void SetUp() override {
         time.add(mainTimer);
         time.add(pollTimer);
-        engine.setReplyOwner(CommandCode::ReadLevel, &ending);
-        for (const CommandCode code :
-             {CommandCode::CalibrateEmpty, CommandCode::CalibrateFull,
-              CommandCode::WriteCalibration, CommandCode::ReadCalibration}) {
-            engine.setReplyOwner(code, &points);
-        }
-        engine.setReplyOwner(CommandCode::ReadCalibration, request_state::kCalibrationToFile,
-                             &backup);
-        engine.setReplyOwner(CommandCode::WriteCalibration, request_state::kCalibrationFromFile,
-                             &backup);
+        ownCalibrationReplies(engine, ending, points, backup);
         engine.setPortList({{"COM3", "COM3"}});
         // Attached: the first poll has been answered.
         engine.start();

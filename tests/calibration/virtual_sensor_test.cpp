@@ -59,16 +59,7 @@ protected:
     void SetUp() override {
         time.add(mainTimer);
         time.add(pollTimer);
-        engine.setReplyOwner(CommandCode::ReadLevel, &ending);
-        for (const CommandCode code :
-             {CommandCode::CalibrateEmpty, CommandCode::CalibrateFull,
-              CommandCode::WriteCalibration, CommandCode::ReadCalibration}) {
-            engine.setReplyOwner(code, &points);
-        }
-        engine.setReplyOwner(CommandCode::ReadCalibration, request_state::kCalibrationToFile,
-                             &backup);
-        engine.setReplyOwner(CommandCode::WriteCalibration, request_state::kCalibrationFromFile,
-                             &backup);
+        ownCalibrationReplies(engine, ending, points, backup);
         engine.setPortList({{"VSENSOR1", "VSENSOR1"}});
         engine.start();
         run(4000);
