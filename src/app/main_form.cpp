@@ -230,13 +230,7 @@ void TmainForm::FormCreate() {
     comPort_.ReceiveMode = rmRAW;
     comPort_.WinQSizeIn = 16;
     comPort_.WinQSizeOut = 16;
-    comPort_.ReceiveCallBack = [this](const ByteString& data) {
-        // Bytes that come while the sensor restarts after a write belong to no exchange; taken
-        // up, they would end the pause's quiet with a poll.
-        if (!configuration_.isWaitingForRestart()) {
-            engine_.ReceiveData(data);
-        }
-    };
+    comPort_.ReceiveCallBack = [this](const ByteString& data) { engine_.ReceiveData(data); };
     engine_.start();
 
     // Only now: choosing a language during the run is what the warning is about.

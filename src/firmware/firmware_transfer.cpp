@@ -80,7 +80,7 @@ void FirmwareTransfer::getflashfileButtonClick() {
     firmwarePath_ = *chosen;
     view_.showFirmwarePath(firmwarePath_);
     if (!isRunning()) { // a running transfer keeps its image and its disabled button
-        engine_.view().enableStartFlash(true);
+        engine_.enableStartFlash(true);
     }
 }
 
@@ -94,12 +94,16 @@ void FirmwareTransfer::restoreFirmwarePath(const std::filesystem::path& path) {
 bool FirmwareTransfer::isRunning() const {
     // A transfer whose request another one has replaced (its reply then ended the exchange
     // elsewhere) no longer runs, and must not keep Start from beginning anew.
-    return phase_ != Phase::Idle && engine_.requestState() == rs::kFirmwareUpdate;
+    return phase_ == Phase::Starting ||
+           (phase_ != Phase::Idle && engine_.requestState() == rs::kFirmwareUpdate);
 }
 
 void FirmwareTransfer::startflashButtonClick() {
     if (isRunning()) {
         return; // a running transfer is not started over
+    }
+    if (!engine_.isPortOpen()) {
+        return; // the button is off without a port: frames must never go to a device nobody chose
     }
     // The file may have changed since it was chosen: a larger one must not go out as its first
     // 6144 bytes, nor a shorter one be read past its end. What is sent is this copy.
@@ -109,17 +113,33 @@ void FirmwareTransfer::startflashButtonClick() {
         return;
     }
     image_ = std::move(image);
+    lockControls();
+    view_.setProgress(0);
+    address_ = 0;
+    errorCount_ = 0;
+    services_.writeLog(services_.translate("rsFirmwareUpdateStarted"));
+    phase_ = Phase::Starting;
+    engine_.whenIdle([this] { begin(); });
+}
+
+void FirmwareTransfer::lockControls() {
     EngineView& controls = engine_.view();
     controls.enableCommandControls(false);
     controls.enableConfigurationControls(false);
     view_.enableConfigurationWrite(false);
     controls.enableStartFlash(false);
-    view_.setProgress(0);
     view_.showProgressBar();
-    address_ = 0;
-    errorCount_ = 0;
-    services_.writeLog(services_.translate("rsFirmwareUpdateStarted"));
+}
 
+void FirmwareTransfer::begin() {
+    if (phase_ != Phase::Starting) {
+        return;
+    }
+    if (!engine_.isPortOpen()) {
+        giveUp(); // the port went while Start waited; its loss has been reported
+        return;
+    }
+    lockControls(); // the exchange that has just ended may have switched them on
     if (engine_.isAwaitingFirmware()) {
         phase_ = Phase::Transferring;
         sendNextBlock();
@@ -136,8 +156,9 @@ std::uint8_t FirmwareTransfer::handleReply(const Frame& reply, std::uint8_t entr
     }
     if (entryState != rs::kFirmwareUpdate) {
         // An echo outside a transfer, such as that of the block the engine repeats after a
-        // time-out has given the transfer up: only the controls come back.
-        return giveUp();
+        // time-out has given the transfer up: only the controls come back. A Start that waits
+        // for this very exchange to end begins right after it.
+        return phase_ == Phase::Starting ? rs::kIdle : giveUp();
     }
     return onBlockEcho(echoedWord(reply));
 }
@@ -153,11 +174,12 @@ std::uint8_t FirmwareTransfer::onConfigurationReply() {
     case Phase::Transferring:
         // In place of the echo of the outstanding block: whether the boot loader took that word
         // is unknown, so the block goes again rather than being skipped.
-        countMismatch();
+        countMismatch("rsFlashVerificationError");
         engine_.forceRequestState(rs::kIdle);
         resendLastBlock();
         return rs::kFirmwareUpdate;
     case Phase::Idle:
+    case Phase::Starting:
         break;
     }
     return giveUp();
@@ -179,7 +201,7 @@ std::uint8_t FirmwareTransfer::onBlockEcho(std::uint16_t echoed) {
     if (echoed == expectedWord_) {
         sendNextBlock();
     } else {
-        countMismatch();
+        countMismatch("rsFlashVerificationError");
         resendLastBlock();
     }
     return rs::kFirmwareUpdate;
@@ -188,8 +210,9 @@ std::uint8_t FirmwareTransfer::onBlockEcho(std::uint16_t echoed) {
 std::uint8_t FirmwareTransfer::complete(std::uint16_t echoed) {
     if (echoed != expectedWord_) {
         // The last word is checked like every other one. Its block cannot be resent (the boot
-        // loader leaves after it), but the update must not pass as clean.
-        countMismatch();
+        // loader leaves after it), but the update must not pass as clean, and the log says
+        // what really happened.
+        countMismatch("rsFlashLastWordMismatch");
     }
     engine_.setAwaitingFirmware(false);
     services_.writeLog(services_.translate("rsFirmwareUpdateSuccess"));
@@ -197,7 +220,7 @@ std::uint8_t FirmwareTransfer::complete(std::uint16_t echoed) {
     engine_.view().enableCommandControls(true);
     engine_.recordSensorResetTime();
     view_.setProgress(0);
-    engine_.view().enableStartFlash(true);
+    engine_.enableStartFlash(true);
     if (errorCount_ > 0) {
         services_.showWarningBox(services_.translate("rsFlashErrorsCounted") +
                                  std::to_string(errorCount_));
@@ -206,13 +229,16 @@ std::uint8_t FirmwareTransfer::complete(std::uint16_t echoed) {
 }
 
 std::uint8_t FirmwareTransfer::giveUp() {
-    abandon();
+    endTransfer();
     engine_.view().enableCommandControls(true);
-    engine_.view().enableStartFlash(true);
+    engine_.enableStartFlash(true);
     return rs::kIdle;
 }
 
 void FirmwareTransfer::abandon() {
+    if (phase_ == Phase::Starting) {
+        return;
+    }
     endTransfer();
 }
 
@@ -235,8 +261,8 @@ void FirmwareTransfer::resendLastBlock() {
     engine_.SendCommand(CommandCode::FirmwareBlock, lastBlock_, rs::kFirmwareUpdate);
 }
 
-void FirmwareTransfer::countMismatch() {
-    services_.writeLog(services_.translate("rsFlashVerificationError"));
+void FirmwareTransfer::countMismatch(std::string_view logKey) {
+    services_.writeLog(services_.translate(logKey));
     ++errorCount_;
 }
 
@@ -249,7 +275,7 @@ void FirmwareTransfer::logProgress() {
 
 bool mayCloseMainWindow(const ExchangeEngine& engine,
                         const std::function<bool()>& confirmAwaitingFirmware) {
-    if (engine.requestState() == rs::kFirmwareUpdate) {
+    if (engine.requestState() == rs::kFirmwareUpdate && engine.isPortOpen()) {
         return false; // a transfer cannot be interrupted halfway
     }
     if (engine.isAwaitingFirmware()) {

@@ -10,8 +10,12 @@
 // on a timer: an unanswered block runs into the exchange engine's reply time-out, which gives
 // the transfer up through the abandon hook.
 //
-//   Idle --Start, no boot loader waiting--> WaitingForConfigurationReply --reply 2--> Transferring
-//   Idle --Start, boot loader waiting---------------------------------------------> Transferring
+// Start never replaces another exchange (a level poll, say, whose reply would otherwise end the
+// transfer's first request): it waits until the engine is idle.
+//
+//   Idle --Start--> Starting --idle, no boot loader waiting--> WaitingForConfigurationReply
+//   WaitingForConfigurationReply --reply 2--> Transferring
+//   Starting --idle, boot loader waiting--------------------------------------> Transferring
 //   Transferring --echo of the block at 6142--> Idle (completion)
 //   any --time-out, bad reply, boot-loader announcement--> Idle (abandon)
 #pragma once
@@ -88,6 +92,7 @@ class FirmwareTransfer : public ReplyOwner {
 public:
     enum class Phase {
         Idle,
+        Starting,                     // Start pressed; waits for the engine to become idle
         WaitingForConfigurationReply, // code 2 sent in request state 10
         Transferring,                 // a block (code 88) sent in request state 10
     };
@@ -119,17 +124,20 @@ public:
     std::uint8_t handleReply(const Frame& reply, std::uint8_t entryState) override;
 
     // The engine's abandon hook: back to idle with nothing kept (its callers switch the
-    // controls back on).
+    // controls back on). A transfer that has not started yet is not given up: the exchange
+    // that failed was another one, and the transfer begins once that has ended.
     void abandon();
 
     Phase phase() const { return phase_; }
-    // A block or the opening configuration read is outstanding.
+    // A block or the opening configuration read is outstanding, or Start waits to begin.
     bool isRunning() const;
     // The byte offset of the next word to send; 0 when idle.
     std::uint32_t transferAddress() const { return address_; }
     std::uint32_t errorCount() const { return errorCount_; }
 
 private:
+    void lockControls();
+    void begin();
     std::uint8_t onConfigurationReply();
     std::uint8_t onBlockEcho(std::uint16_t word);
     std::uint8_t complete(std::uint16_t word);
@@ -137,7 +145,7 @@ private:
     void endTransfer();
     void sendNextBlock();
     void resendLastBlock();
-    void countMismatch();
+    void countMismatch(std::string_view logKey);
     void logProgress();
 
     ExchangeEngine& engine_;
@@ -154,7 +162,8 @@ private:
 };
 
 // The close query of the main window: refused without a word while a firmware request is
-// outstanding; while the sensor's boot loader waits, closed only if `confirmAwaitingFirmware`
+// outstanding on an open port (with the port gone nothing is running that closing could cut);
+// while the sensor's boot loader waits, closed only if `confirmAwaitingFirmware`
 // (the built-in Russian OK/Cancel question) says yes; otherwise closed.
 bool mayCloseMainWindow(const ExchangeEngine& engine,
                         const std::function<bool()>& confirmAwaitingFirmware);

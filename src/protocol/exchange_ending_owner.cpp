@@ -12,12 +12,12 @@ std::uint8_t ExchangeEndingOwner::handleReply(const Frame& reply, std::uint8_t e
     case CommandCode::ReadConfiguration:
         view.enableCommandControls(true);
         if (entryState == rs::kFirmwareUpdate) {
-            view.enableStartFlash(true); // the transfer it would have started is not there
+            engine_.enableStartFlash(true); // the transfer it would have started is not there
         }
         return rs::kIdle;
     case CommandCode::FirmwareBlock:
         view.enableCommandControls(true);
-        view.enableStartFlash(true);
+        engine_.enableStartFlash(true);
         return rs::kIdle;
     case CommandCode::CalibrateEmpty:
     case CommandCode::CalibrateFull:

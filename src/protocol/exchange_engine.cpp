@@ -3,6 +3,7 @@
 #include "transport/comport.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vorkel {
 namespace {
@@ -136,18 +137,32 @@ void ExchangeEngine::updateCaption() {
     view_.setCaption(caption);
 }
 
+void ExchangeEngine::setBaudSelector(bool fast) {
+    if (fast != baudSelector_) {
+        keepBaudForSearch_ = true;
+    }
+    baudSelector_ = fast;
+}
+
+void ExchangeEngine::enableStartFlash(bool enabled) {
+    view_.enableStartFlash(enabled && portOpen_);
+}
+
 void ExchangeEngine::reopenPort() {
     const int selected = view_.selectedPortIndex();
     if (selected < 0 || static_cast<std::size_t>(selected) >= ports_.size()) {
         return;
     }
     attached_ = false; // directly: no log line, no caption change
+    keepBaudForSearch_ = false;
     port_.setBaud(currentBaud());
     port_.close();
+    portOpen_ = false;
     port_.setPort(ports_[static_cast<std::size_t>(selected)].path);
     std::optional<EComError> failure;
     try {
         port_.open();
+        portOpen_ = true;
     } catch (const EComError& error) {
         failure = error;
     }
@@ -158,11 +173,41 @@ void ExchangeEngine::reopenPort() {
     view_.enableMultiplierButton(false);
     view_.enableConfigurationControls(false);
     view_.blankLevelDisplays();
+    view_.enableStartFlash(portOpen_);
     if (failure) {
         throw *failure; // no poll is scheduled: the engine waits until a port is chosen again
     }
     setRequestState(request_state::kIdle);
     armPoll(kPollDelayAfterOpenMs);
+}
+
+bool ExchangeEngine::reopenPortShowingErrors() {
+    try {
+        reopenPort();
+    } catch (const EComError& error) {
+        services_.showErrorBox(error.what());
+        return false;
+    }
+    return true;
+}
+
+bool ExchangeEngine::resetLine() {
+    // Only the port the user chose is reopened, never the component's default name.
+    if (!portOpen_) {
+        return false;
+    }
+    port_.close();
+    portOpen_ = false;
+    try {
+        port_.open();
+        portOpen_ = true;
+    } catch (const EComError& error) {
+        // The time-out's box has just said that the sensor is gone; a second box would tell
+        // the same story. The system's reason goes into the log.
+        services_.writeLog(error.what());
+        view_.enableStartFlash(false);
+    }
+    return portOpen_;
 }
 
 void ExchangeEngine::withPortErrorsShown(const std::function<void()>& handler) {
@@ -175,6 +220,7 @@ void ExchangeEngine::withPortErrorsShown(const std::function<void()>& handler) {
 
 void ExchangeEngine::start() {
     withPortErrorsShown([this] { reopenPort(); });
+    view_.enableStartFlash(portOpen_); // no port chosen: nothing to update through
 }
 
 void ExchangeEngine::comportComboBoxChange() {
@@ -189,27 +235,73 @@ void ExchangeEngine::ScheduledPacketTimerTimer() {
     SendCommand(CommandCode::ReadLevel, kPollData, request_state::kLevelPoll);
 }
 
+bool ExchangeEngine::nothingOutstanding() const {
+    // A state-1 frame (a retransmission, or the read that follows a version read) is still
+    // outstanding while the reply time-out runs.
+    return requestState_ == request_state::kIdle && !mainTimer_.isActive();
+}
+
+void ExchangeEngine::whenIdle(std::function<void()> send) {
+    if (nothingOutstanding()) {
+        send();
+        return;
+    }
+    waitingSender_ = std::move(send);
+}
+
+void ExchangeEngine::runWaitingSender() {
+    if (auto send = std::exchange(waitingSender_, nullptr)) {
+        send();
+    }
+}
+
+void ExchangeEngine::sendPollOrWaitingSender() {
+    // A waiting sender's request asks the sensor as well as a poll would.
+    if (waitingSender_) {
+        runWaitingSender();
+    } else {
+        SendCommand(CommandCode::ReadLevel, kPollData, request_state::kLevelPoll);
+    }
+}
+
+void ExchangeEngine::quietBegin() {
+    quiet_ = true;
+    mainTimer_.stop();
+    scheduledPacketTimer_.stop();
+}
+
+void ExchangeEngine::quietEnd() {
+    quiet_ = false;
+    replyBuffer_.clear();
+}
+
 void ExchangeEngine::mainTimerTimer() {
-    withPortErrorsShown([this] {
-        mainTimer_.stop();
-        view_.enableCommandControls(true);
-        services_.writeLog(services_.translate("rsDeviceTimeout"));
-        if (searching_) {
-            baudSelector_ = !baudSelector_;
-            reopenPort();
-        }
-        bool requestSent = false;
-        switch (requestState_) {
-        case request_state::kIdle:
-            setAttached(false);
-            SendCommand(CommandCode::ReadLevel, kPollData, request_state::kLevelPoll);
+    mainTimer_.stop();
+    // The command controls come back only once it is clear that no late reply has ended the
+    // exchange meanwhile: a click on them would replace what that reply started (the next
+    // block of a firmware update, say).
+    services_.writeLog(services_.translate("rsDeviceTimeout"));
+    bool portFailureShown = false;
+    if (searching_) {
+        baudSelector_ = keepBaudForSearch_ ? baudSelector_ : !baudSelector_;
+        keepBaudForSearch_ = false;
+        portFailureShown = !reopenPortShowingErrors();
+    }
+    bool requestSent = false;
+    switch (requestState_) {
+    case request_state::kIdle:
+        setAttached(false);
+        if (portOpen_) {
+            sendPollOrWaitingSender();
             requestSent = true;
-            break;
-        case request_state::kLevelPoll:
-            setAttached(false);
-            break;
-        default: {
-            // An unanswered command: said once, the line reset, the frame sent once more.
+        }
+        break;
+    case request_state::kLevelPoll:
+        setAttached(false);
+        break;
+    default: {
+        // An unanswered command: said once, the line reset, the frame sent once more.
+        if (!portFailureShown) {
             const std::uint64_t framesBeforeBox = framesTaken_;
             services_.showErrorBox(services_.translate("rsResponseNotReceived"));
             if (framesTaken_ != framesBeforeBox) {
@@ -219,28 +311,42 @@ void ExchangeEngine::mainTimerTimer() {
                 // resetting the line would throw away a follow-up on its way.
                 return;
             }
-            port_.close();
-            port_.open();
+        }
+        resetLine();
+        if (portOpen_) {
             setRequestState(request_state::kIdle);
-            break;
+        } else {
+            forceRequestState(request_state::kIdle); // and no poll: nothing can go out
         }
+        break;
+    }
+    }
+    if (abandonTransfer_) {
+        abandonTransfer_();
+    }
+    view_.enableCommandControls(true);
+    enableStartFlash(true);
+    if (!portOpen_) {
+        // The port is gone (or was never opened): the command has ended through its failure
+        // path, and the engine waits, silent, until a port is chosen again.
+        forceRequestState(request_state::kIdle);
+        scheduledPacketTimer_.stop();
+        runWaitingSender(); // it finds the port closed and gives up
+        return;
+    }
+    if (!requestSent) {
+        if (!pendingFrame_ && requestState_ == request_state::kLevelPoll) {
+            sendPollOrWaitingSender();
+        } else {
+            transmit();
         }
-        if (abandonTransfer_) {
-            abandonTransfer_();
-        }
-        view_.enableCommandControls(true);
-        view_.enableStartFlash(true);
-        if (!requestSent) {
-            if (!pendingFrame_ && requestState_ == request_state::kLevelPoll) {
-                SendCommand(CommandCode::ReadLevel, kPollData, request_state::kLevelPoll);
-            } else {
-                transmit();
-            }
-        }
-    });
+    }
 }
 
 void ExchangeEngine::ReceiveData(const ByteString& data) {
+    if (quiet_) {
+        return; // the sensor is restarting: these bytes belong to no exchange
+    }
     replyBuffer_.insert(replyBuffer_.end(), data.begin(), data.end());
     // In a firmware transfer the boot loader answers with its own start byte, and the address
     // or word it echoes may hold a ">": cut there, its frame would never be complete.
@@ -291,7 +397,10 @@ void ExchangeEngine::ReceiveData(const ByteString& data) {
         if (abandonTransfer_) {
             abandonTransfer_();
         }
-        view_.enableStartFlash(true);
+        enableStartFlash(true);
+    }
+    if (waitingSender_ && nothingOutstanding()) {
+        runWaitingSender();
     }
     // Polling never stops for good while the port is open.
     if (!scheduledPacketTimer_.isActive() && !mainTimer_.isActive()) {

@@ -59,6 +59,17 @@ public:
     void setAttached(bool attached);
     void recordSensorResetTime();
     void updateCaption();
+    // startflashButton, which needs an open port: switched on only while one is open.
+    void enableStartFlash(bool enabled);
+    // Runs `send` once nothing is outstanding: at once when idle, otherwise as soon as the
+    // outstanding exchange has ended, answered or not (a sender that must not replace another
+    // exchange, such as the start of a firmware update). One sender waits at a time; it is run
+    // also when the port was lost meanwhile, and checks isPortOpen() itself.
+    void whenIdle(std::function<void()> send);
+    // The sensor restarts after a configuration write: both timers stop and received bytes are
+    // dropped until quietEnd(), so that nothing goes out or is taken up while it is away.
+    void quietBegin();
+    void quietEnd();
 
     // --- event handlers: EComError from opening the port ends here, in an error box ---------
     // Start-up: opens the selected port (nothing when none is selected).
@@ -76,15 +87,23 @@ public:
     bool isAwaitingFirmware() const { return awaitingFirmware_; }
     void setAwaitingFirmware(bool awaiting) { awaitingFirmware_ = awaiting; }
     std::uint32_t currentBaud() const { return baudSelector_ ? kFastBaud : kSlowBaud; }
-    // The speed of the next reopen: true 19200, false 9600 (a configuration write that changes
-    // the sensor's bit rate sets it).
-    void setBaudSelector(bool fast) { baudSelector_ = fast; }
+    // The speed of the next reopen: true 19200, false 9600. A configuration write that changes
+    // the sensor's bit rate sets it; the search that follows then tries that speed first
+    // instead of switching away from it.
+    void setBaudSelector(bool fast);
+    // The last open of the port succeeded and it has not been closed since.
+    bool isPortOpen() const { return portOpen_; }
     std::uint32_t sensorResetTime() const { return sensorResetTime_; }
     EngineView& view() { return view_; }
 
 private:
     void reopenPort();
+    bool reopenPortShowingErrors();
+    bool resetLine();
     void withPortErrorsShown(const std::function<void()>& handler);
+    bool nothingOutstanding() const;
+    void sendPollOrWaitingSender();
+    void runWaitingSender();
     void log(std::string_view key, std::span<const std::uint8_t> bytes);
     void armPoll(std::uint32_t delayMs);
     std::uint8_t dispatch(const Frame& reply, std::uint8_t entryState, bool& failed);
@@ -113,6 +132,10 @@ private:
     bool attached_ = false;
     bool searching_ = true;
     bool baudSelector_ = true; // true: 19200 baud
+    bool keepBaudForSearch_ = false;
+    bool portOpen_ = false;
+    bool quiet_ = false;
+    std::function<void()> waitingSender_;
     bool awaitingFirmware_ = false;
     std::uint32_t sensorResetTime_ = 0;
     // Complete frames taken from the reply buffer: tells the time-out whether its exchange was

@@ -57,7 +57,7 @@ void SensorConfiguration::showConfiguration(const Frame& reply, std::uint8_t ent
     if (entryState != rs::kLevelPoll) {
         engine_.view().enableCommandControls(true);
         view_.enableWriteButtons(true);
-        engine_.view().enableStartFlash(true);
+        engine_.enableStartFlash(true);
         engine_.view().enableConfigurationControls(true);
         engine_.view().enableMultiplierButton(true);
     }
@@ -76,6 +76,11 @@ void SensorConfiguration::sendRecord() {
 void SensorConfiguration::acknowledgeWrite() {
     engine_.recordSensorResetTime();
     const std::uint32_t start = services_.tickCount();
+    // The sensor is away for the whole pause, however the write was answered (also when the
+    // reply came to the retransmission after a time-out, which had already armed the poll):
+    // nothing goes out, nothing is taken up, and a click finds the engine busy.
+    engine_.quietBegin();
+    engine_.forceRequestState(rs::kConfigurationWrite);
     waitingForRestart_ = true;
     services_.showSelfClosingInformation(services_.translate("rsMessageTitle"),
                                          services_.translate("rsDeviceConfigurationSet"));
@@ -84,6 +89,10 @@ void SensorConfiguration::acknowledgeWrite() {
         services_.processEventsFor(kRestartPauseMs - elapsed);
     }
     waitingForRestart_ = false;
+    // The reply time-out is not started again here: the pause ends idle, which arms the poll,
+    // and the poll starts the time-out. Started here, it would expire before the poll's
+    // reply could stop it whenever the exchange was already idle.
+    engine_.quietEnd();
     engine_.view().enableCommandControls(false);
     readings_.setVersion(0, 0, 0, 0);
 }

@@ -2,12 +2,14 @@
 #include "app/form2.h"
 #include "app/main_form.h"
 #include "app/settings_keys.h"
+#include "support/pseudo_terminal.h"
 #include "support/qt_fakes.h"
 #include "support/temp_dir.h"
 #include "ui_TForm2.h"
 #include "ui_TmainForm.h"
 
 #include <fstream>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -326,14 +328,23 @@ TEST_F(MainForm, hotKeysWorkWithFocusInAnEditAndAnyModifier) {
     EXPECT_FALSE(ui().fulltaredit->isEnabled());
 }
 
-TEST_F(MainForm, closingIsRefusedDuringAFirmwareTransfer) {
+TEST_F(MainForm, closingIsRefusedDuringAFirmwareTransferOnAnOpenPortOnly) {
+    test::PseudoTerminal line;
+    ports[0].path = line.path();
+    settings->setValue(key::kPort, "COM3");
     start();
     window->show();
+    ASSERT_TRUE(window->engine().isPortOpen());
     window->engine().forceRequestState(request_state::kFirmwareUpdate);
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(boxes.confirmations.empty());
-    window->engine().forceRequestState(request_state::kIdle);
+    // With the port gone nothing runs that closing could cut: never a window that cannot close.
+    ui().comportComboBox->setCurrentIndex(1); // a port that cannot be opened
+    window->engine().comportComboBoxChange();
+    EXPECT_FALSE(window->engine().isPortOpen());
+    window->engine().forceRequestState(request_state::kFirmwareUpdate);
+    EXPECT_TRUE(window->close());
 }
 
 TEST_F(MainForm, closingWhileTheBootLoaderWaitsAsksInRussian) {

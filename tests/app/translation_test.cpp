@@ -305,7 +305,7 @@ TEST_F(ShippedTable, hasEveryMessageInEveryLanguage) {
         "rsCalibrationWritten", "rsCalibrationNotSaved", "rsCalibrationFileUnreadable",
         "rsReplaceExistingFile", "rsLitersKeyNotInteger", "rsDeviceConfigurationSet", "rsEmptyTarDone", "rsFullTarDone",
         "rsFirmwareUpdateSuccess", "rsFlashErrorsCounted", "rsFlashingProgress",
-        "rsFlashVerificationError", "rsNumberEntered", "rsValidNumberFrom", "rsValidNumberTo",
+        "rsFlashVerificationError", "rsFlashLastWordMismatch", "rsNumberEntered", "rsValidNumberFrom", "rsValidNumberTo",
         "rsAbout"};
     // clang-format on
     for (const std::uint32_t id : {0x19u, 0x09u, 0x16u, 0x40Au}) {

@@ -24,6 +24,7 @@ std::string firmwareText(std::string_view key) {
         {"rsFirmwareUpdateStarted", "Update started..."},
         {"rsFlashingProgress", "Firmware:"},
         {"rsFlashVerificationError", " Verification error! Trying to resend the packet!"},
+        {"rsFlashLastWordMismatch", "Verification error in the last word! It cannot be resent."},
         {"rsFirmwareUpdateSuccess", " Firmware update successful"},
         {"rsFlashErrorsCounted", " Number of errors detected during the update:"},
     };
@@ -302,10 +303,58 @@ TEST_F(Transfer, theLastWordIsCheckedAndAMismatchCountedButNotResent) {
 
     EXPECT_EQ(port.written.size(), sent) << "the boot loader has left after the last block";
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2], kVerificationError);
+    EXPECT_EQ(log[log.size() - 2], "Verification error in the last word! It cannot be resent.");
     EXPECT_EQ(log.back(), kSuccess);
     EXPECT_EQ(warningBoxes,
               std::vector<std::string>{" Number of errors detected during the update:1"});
+    EXPECT_EQ(transfer.phase(), FirmwareTransfer::Phase::Idle);
+}
+
+// Start never replaces the exchange in progress: a level poll's reply would end the transfer's
+// first request. The transfer begins when the poll has ended, answered or not.
+class StartDuringAPoll : public Transfer, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(StartDuringAPoll, waitsForThePollToEndThenRunsToTheEnd) {
+    const bool pollAnswered = GetParam();
+    time.advanceBy(ExchangeEngine::kPollDelayMs); // a poll is outstanding
+    ASSERT_EQ(engine.requestState(), rs::kLevelPoll);
+    const std::size_t sent = port.written.size();
+    transfer.startflashButtonClick();
+    EXPECT_EQ(port.written.size(), sent);
+    EXPECT_TRUE(transfer.isRunning());
+    EXPECT_FALSE(view.commandControls);
+    if (pollAnswered) {
+        answer(reply(0x05, {0x10, 0x00, 22, 0, 0})); // its owner gives the controls back
+    } else {
+        time.advanceBy(ExchangeEngine::kReplyTimeoutMs);
+    }
+    ASSERT_EQ(port.written.size(), sent + 1);
+    EXPECT_EQ(lastSent(), buildRequest(CommandCode::ReadConfiguration, FrameData{}));
+    EXPECT_FALSE(view.commandControls);
+    EXPECT_TRUE(view.progressBarShown);
+    answer(reply(0x02, {}, kBootloaderStart));
+    echoToTheEnd();
+    EXPECT_EQ(flashed(), image);
+    EXPECT_EQ(log.back(), kSuccess);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfer, StartDuringAPoll, ::testing::Bool());
+
+TEST_F(Transfer, aPortLostDuringTheTransferEndsItAndTheWindowMayClose) {
+    startToFirstBlock();
+    echoUntil(500);
+    port.failOpen = true; // the adapter is pulled: the time-out's line reset fails
+    time.advanceBy(ExchangeEngine::kReplyTimeoutMs);
+    EXPECT_EQ(errorBoxes, std::vector<std::string>{"No response from sensor!"});
+    EXPECT_EQ(transfer.phase(), FirmwareTransfer::Phase::Idle);
+    EXPECT_EQ(transfer.transferAddress(), 0u);
+    EXPECT_FALSE(view.progressBarShown);
+    EXPECT_TRUE(mayCloseMainWindow(engine, [] { return true; })) << "a close is never refused";
+    // Without a port, Update is off and sends nothing.
+    EXPECT_FALSE(view.startFlash);
+    const std::size_t sent = port.written.size();
+    transfer.startflashButtonClick();
+    EXPECT_EQ(port.written.size(), sent);
     EXPECT_EQ(transfer.phase(), FirmwareTransfer::Phase::Idle);
 }
 
@@ -361,6 +410,15 @@ TEST_P(GivingUp, returnsToIdleAndTheNextStartBeginsAtAddressZero) {
     EXPECT_TRUE(view.startFlash);
     EXPECT_NE(log.back(), kSuccess);
 
+    if (GetParam() == Failure::TimeOutOfTheConfigurationRead || GetParam() == Failure::TimeOut) {
+        // After a time-out the frame goes once more. Start waits for its answer, which must
+        // not pass for that of the transfer's own first request.
+        const std::size_t sent = port.written.size();
+        transfer.startflashButtonClick();
+        EXPECT_EQ(port.written.size(), sent);
+        answer(GetParam() == Failure::TimeOut ? echo(std::nullopt, kReplyStart)
+                                              : reply(0x02, {}));
+    }
     const Frame first = startToFirstBlock();
     EXPECT_EQ(first, buildRequest(CommandCode::FirmwareBlock,
                                   FrameData{0x00, 0x00, image[0], image[1], fillers.back()}));

@@ -128,12 +128,25 @@ TEST_F(Engine, opensTheSelectedPortAndPollsThreeSecondsLater) {
     EXPECT_TRUE(log.empty()); // a poll sent while idle is not logged
 }
 
-TEST_F(Engine, withoutASelectedPortNothingIsOpenedOrPolled) {
+TEST_F(Engine, withoutASelectedPortNothingIsOpenedOrPolledAndUpdateIsOff) {
     view.selectedIndex = -1;
+    view.startFlash = true;
     engine.start();
     time.advanceBy(20000);
     EXPECT_TRUE(port.openings.empty());
     EXPECT_TRUE(port.written.empty());
+    EXPECT_FALSE(view.startFlash);
+    // Nothing switches it on while no port is open, and the time-out never opens the
+    // component's default port.
+    engine.enableStartFlash(true);
+    EXPECT_FALSE(view.startFlash);
+    engine.SendCommand(CommandCode::ReadVersion, FrameData{}, rs::kVersionRead);
+    time.advanceBy(2000);
+    EXPECT_TRUE(port.openings.empty());
+    EXPECT_EQ(engine.requestState(), rs::kIdle);
+    view.selectedIndex = 1;
+    engine.comportComboBoxChange();
+    EXPECT_TRUE(view.startFlash);
 }
 
 TEST_F(Engine, anAnsweredPollAttachesAndTheNextFollowsASecondLater) {
@@ -474,20 +487,80 @@ INSTANTIATE_TEST_SUITE_P(
                                   }}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
-TEST_F(Engine, theTimeOutGivesTheControlsBackBeforeAndAfterItsBox) {
+TEST_F(Engine, theTimeOutGivesTheControlsBackAfterItsBoxUnlessALateReplyEndedTheExchange) {
     attach();
     engine.SendCommand(CommandCode::ReadVersion, FrameData{}, rs::kVersionRead);
     switchControlsOff();
-    bool enabledWhileBoxOpen = false;
-    whileBoxIsOpen = [&] {
-        enabledWhileBoxOpen = view.commandControls;
-        switchControlsOff(); // a click handled in the box's loop
-    };
+    bool enabledWhileBoxOpen = true;
+    whileBoxIsOpen = [&] { enabledWhileBoxOpen = view.commandControls; };
     time.advanceBy(2000);
-    EXPECT_TRUE(enabledWhileBoxOpen);
+    EXPECT_FALSE(enabledWhileBoxOpen);
     EXPECT_TRUE(view.commandControls);
     EXPECT_TRUE(view.startFlash);
+
+    // A late reply whose owner keeps the controls off (as the next block of an update does):
+    // the time-out leaves them and the progress bar as they are.
+    engine.setReplyOwner(CommandCode::FirmwareBlock, nullptr);
+    struct Continuing : ReplyOwner {
+        std::uint8_t handleReply(const Frame&, std::uint8_t) override {
+            return rs::kFirmwareUpdate;
+        }
+    } continuing;
+    engine.setReplyOwner(CommandCode::FirmwareBlock, &continuing);
+    time.advanceBy(2000); // the retransmission's time-out: idle again, polling
+    answerLevel(100);
+    engine.SendCommand(CommandCode::FirmwareBlock, FrameData{}, rs::kFirmwareUpdate);
+    switchControlsOff();
+    view.progressBarShown = true;
+    whileBoxIsOpen = [this] { answer(0x58, FrameData{}); };
+    time.advanceBy(2000);
+    EXPECT_FALSE(view.commandControls);
+    EXPECT_FALSE(view.startFlash);
+    EXPECT_TRUE(view.progressBarShown);
+    EXPECT_EQ(engine.requestState(), rs::kFirmwareUpdate);
 }
+
+// The port cannot be had again inside a command's time-out (the adapter was pulled): the
+// command ends through its failure path with one box, the engine is idle, so the window can
+// close, and nothing more goes out until a port is chosen.
+struct LostPortCase {
+    const char* name;
+    bool searching; // the reopen of the search fails, else the line reset after the box
+    std::string box;
+    friend void PrintTo(const LostPortCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class EngineLostPort : public Engine, public ::testing::WithParamInterface<LostPortCase> {};
+
+TEST_P(EngineLostPort, endsTheCommandAndFallsSilent) {
+    if (GetParam().searching) {
+        engine.start(); // never answered: searching
+    } else {
+        attach();
+    }
+    view.startFlash = true;
+    engine.SendCommand(CommandCode::FirmwareBlock, FrameData{}, rs::kFirmwareUpdate);
+    switchControlsOff();
+    port.failOpen = true;
+    const std::size_t written = port.written.size();
+    time.advanceBy(2000);
+    EXPECT_EQ(boxes, std::vector<std::string>{GetParam().box});
+    EXPECT_EQ(engine.requestState(), rs::kIdle);
+    EXPECT_FALSE(engine.isPortOpen());
+    EXPECT_GE(abandoned, 1);
+    EXPECT_TRUE(view.commandControls);
+    EXPECT_FALSE(view.startFlash) << "Update needs an open port";
+    time.advanceBy(20000);
+    EXPECT_EQ(port.written.size(), written);
+    EXPECT_EQ(boxes.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, EngineLostPort,
+    ::testing::Values(
+        LostPortCase{"searchReopen", true, "TCOMPORT : cannot open COM3\rNo such file or directory"},
+        LostPortCase{"lineReset", false, "No response from sensor!"}),
+    [](const ::testing::TestParamInfo<LostPortCase>& info) { return info.param.name; });
 
 TEST_F(Engine, aReplyGoesToTheOwnerOfItsStateAheadOfTheOwnerOfItsCode) {
     struct Counting : ReplyOwner {

@@ -2,6 +2,7 @@
 // engine in virtual time.
 #include "sensor_fixture.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace vorkel {
@@ -155,6 +156,68 @@ TEST_F(Configuration, aWriteSendsTheRecordFollowsTheNewBitRateAndPausesForTheRes
     EXPECT_EQ(readingsView.program, "?");
     EXPECT_FALSE(readingsView.rs485Options);
     EXPECT_FALSE(configurationView.writeButtons); // until the next read
+    EXPECT_EQ(engine.requestState(), rs::kIdle);
+}
+
+// However the write was answered (at once, or only the retransmission after a time-out, which
+// had already armed the poll), the sensor is left alone while it restarts: nothing goes out,
+// bytes that come are not taken up, no time-out fires, and the poll resumes afterwards.
+class QuietPause : public Configuration, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(QuietPause, sendsAndTakesUpNothingUntilThePollResumes) {
+    const bool afterRetransmission = GetParam();
+    read({0x02, 0xF0, 1, 0, 0});
+    writeRecord();
+    if (afterRetransmission) {
+        time.advanceBy(ExchangeEngine::kReplyTimeoutMs);
+        ASSERT_EQ(errors, std::vector<std::string>{"No response from sensor!"});
+        ASSERT_EQ(engine.requestState(), rs::kIdle); // the record went again as a state-1 frame
+    }
+    const std::size_t sent = port.written.size();
+    const std::string shownLevel = readingsView.currentLevel;
+    duringPause = [&] {
+        answer(0x05, {0x00, 0x02, 22, 0, 0}); // not handed to the engine
+        configuration.readconfButtonClick();
+    };
+    const std::size_t logged = log.size();
+    answer(0x01, {});
+    EXPECT_EQ(port.written.size(), sent);
+    EXPECT_EQ(readingsView.currentLevel, shownLevel);
+    EXPECT_EQ(std::count(log.begin() + static_cast<std::ptrdiff_t>(logged), log.end(),
+                         "Sensor response timeout!"),
+              0);
+    EXPECT_TRUE(engine.isAttached());
+    EXPECT_EQ(engine.requestState(), rs::kIdle);
+    time.advanceBy(ExchangeEngine::kPollDelayMs);
+    ASSERT_EQ(port.written.size(), sent + 1);
+    EXPECT_EQ(lastSent(), buildRequest(CommandCode::ReadLevel, ExchangeEngine::kPollData));
+}
+
+INSTANTIATE_TEST_SUITE_P(Configuration, QuietPause, ::testing::Bool());
+
+TEST_F(Configuration, theSearchAfterAWriteThatChangesTheBitRateTriesTheNewRateFirst) {
+    read({0x02, 0xF0, 1, 0, 0});
+    configurationView.mode.bitrate = 1; // to 9600
+    writeRecord();
+    answer(0x01, {});
+    const std::size_t opened = port.openings.size();
+    // The sensor answers at 9600 now: the polls at 19200 go unanswered until the search
+    // reopens the port.
+    time.advanceBy(ExchangeEngine::kPollDelayMs + 2 * ExchangeEngine::kReplyTimeoutMs);
+    ASSERT_EQ(port.openings.size(), opened + 1);
+    EXPECT_EQ(port.openings.back().baud, 9600u);
+    time.advanceBy(ExchangeEngine::kReplyTimeoutMs); // and then it alternates as ever
+    EXPECT_EQ(port.openings.back().baud, 19200u);
+}
+
+TEST_F(Configuration, aTest05ReplyIsLoggedShownAndLeavesTheConfigurationControlsOff) {
+    configuration.test05buttonClick();
+    log.clear();
+    answer(0x05, {0x00, 0x08, 22, 0, 0});
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], "received:3E 05 00 08 16 00 00 23 ");
+    EXPECT_EQ(readingsView.currentLevel, "2048");
+    EXPECT_FALSE(engineView.configurationControls);
     EXPECT_EQ(engine.requestState(), rs::kIdle);
 }
 

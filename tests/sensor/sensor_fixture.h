@@ -159,13 +159,13 @@ public:
     VirtualTime::Timer pollTimer{time};
     FakePort port;
     FakeView engineView;
-    std::vector<std::string> errors, warnings, informations;
+    std::vector<std::string> log, errors, warnings, informations;
     std::vector<std::uint32_t> pauses;
     std::optional<double> dialogAnswer;
     std::function<void()> duringPause;
     ExchangeEngine engine{
         mainTimer, pollTimer, port, engineView,
-        EngineServices{sensorText, [](const std::string&) {},
+        EngineServices{sensorText, [this](const std::string& line) { log.push_back(line); },
                        [this](const std::string& text) { errors.push_back(text); },
                        [this] { return time.tickCount(); }}};
     RecordingReadingsView readingsView;
