@@ -49,7 +49,8 @@ std::optional<std::int32_t> parseStrictInteger(std::string_view text) {
     if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
         base = 16;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         base = 16;
         i += 2;
     }
@@ -62,8 +63,8 @@ std::optional<std::int32_t> parseStrictInteger(std::string_view text) {
                  : std::numeric_limits<std::int32_t>::max();
     std::int64_t magnitude = 0;
     for (; i < text.size(); ++i) {
-        const int digit = base == 16 ? hexDigitValue(text[i])
-                                     : (isDecimalDigit(text[i]) ? text[i] - '0' : -1);
+        const int digit =
+            base == 16 ? hexDigitValue(text[i]) : (isDecimalDigit(text[i]) ? text[i] - '0' : -1);
         if (digit < 0) {
             return std::nullopt;
         }
@@ -172,6 +173,55 @@ double parseDecimal(std::string_view text) {
         value = total > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     }
     return negative ? -value : value;
+}
+
+std::optional<double> parseDecimalNumber(std::string_view text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && text[first] == ' ') {
+        ++first;
+    }
+    while (last > first && text[last - 1] == ' ') {
+        --last;
+    }
+    std::string number(text.substr(first, last - first));
+    std::size_t i = 0;
+    if (i < number.size() && (number[i] == '-' || number[i] == '+')) {
+        ++i;
+    }
+    bool digits = false;
+    bool separator = false;
+    for (; i < number.size(); ++i) {
+        char& c = number[i];
+        if (isDecimalDigit(c)) {
+            digits = true;
+        } else if ((c == '.' || c == ',') && !separator) {
+            separator = true;
+            c = '.';
+        } else {
+            break;
+        }
+    }
+    if (!digits) {
+        return std::nullopt;
+    }
+    if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
+        ++i;
+        if (i < number.size() && (number[i] == '-' || number[i] == '+')) {
+            ++i;
+        }
+        const std::size_t exponentStart = i;
+        while (i < number.size() && isDecimalDigit(number[i])) {
+            ++i;
+        }
+        if (i == exponentStart) {
+            return std::nullopt;
+        }
+    }
+    if (i != number.size()) {
+        return std::nullopt;
+    }
+    return parseDecimal(number);
 }
 
 } // namespace vorkel
