@@ -49,8 +49,7 @@ std::optional<std::int32_t> parseStrictInteger(std::string_view text) {
     if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
         base = 16;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' &&
-               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         base = 16;
         i += 2;
     }
@@ -63,8 +62,8 @@ std::optional<std::int32_t> parseStrictInteger(std::string_view text) {
                  : std::numeric_limits<std::int32_t>::max();
     std::int64_t magnitude = 0;
     for (; i < text.size(); ++i) {
-        const int digit =
-            base == 16 ? hexDigitValue(text[i]) : (isDecimalDigit(text[i]) ? text[i] - '0' : -1);
+        const int digit = base == 16 ? hexDigitValue(text[i])
+                                     : (isDecimalDigit(text[i]) ? text[i] - '0' : -1);
         if (digit < 0) {
             return std::nullopt;
         }
