@@ -47,7 +47,9 @@ std::optional<ChosenFile> CalibrationPanel::chooseFile(const SaveFileDialog& dia
 
 std::optional<std::filesystem::path>
 CalibrationPanel::chooseBackupFile(const FileDialogTexts& texts) const {
-    const std::optional<ChosenFile> chosen = chooseFile({texts.title, texts.filter, {}, false});
+    // A backup has no extension of its own: "cal" is saved as "cal" and loaded again as such.
+    const std::optional<ChosenFile> chosen =
+        chooseFile({texts.title, texts.filter, {}, false, /*nameAsTyped=*/true});
     return chosen ? std::optional(chosen->path) : std::nullopt;
 }
 
@@ -134,16 +136,43 @@ InstallationDescription CalibrationPanel::installation() const {
 }
 
 QString dateSeparatorOf(const QString& shortDateFormat) {
-    qsizetype i = 0;
+    // The format as fields (runs of one pattern letter) and the texts between them. Day, month
+    // and year are numbers in "d", "dd", "M", "MM", "yy" and "yyyy"; "MMM" is a month name and
+    // the text beside it ("d MMM yyyy", the C locale's) separates no numbers.
+    const auto isNumericField = [](QChar letter, qsizetype length) {
+        return ((letter == u'd' || letter == u'M') && length <= 2) ||
+               (letter == u'y' && (length == 2 || length == 4));
+    };
     const qsizetype size = shortDateFormat.size();
-    while (i < size && !shortDateFormat[i].isLetter()) {
-        ++i;
-    }
-    while (i < size && shortDateFormat[i].isLetter()) {
-        ++i;
-    }
-    if (i < size && shortDateFormat[i] != QLatin1Char('\'')) {
-        return shortDateFormat[i];
+    bool previousNumeric = false;
+    QString between;
+    for (qsizetype i = 0; i < size;) {
+        const QChar c = shortDateFormat[i];
+        if (c == u'\'') {
+            // Quoted text is a field of its own that is not a number.
+            const qsizetype closing = shortDateFormat.indexOf(u'\'', i + 1);
+            i = closing < 0 ? size : closing + 1;
+            previousNumeric = false;
+            between.clear();
+            continue;
+        }
+        if (!c.isLetter()) {
+            between += c;
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < size && shortDateFormat[end] == c) {
+            ++end;
+        }
+        const bool numeric = isNumericField(c, end - i);
+        const QString separator = between.trimmed();
+        if (previousNumeric && numeric && !separator.isEmpty()) {
+            return separator.left(1);
+        }
+        previousNumeric = numeric;
+        between.clear();
+        i = end;
     }
     return QStringLiteral("/");
 }

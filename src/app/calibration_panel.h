@@ -64,8 +64,9 @@ private:
     SaveFileChooser chooseSaveFile_;
 };
 
-// The system's date separator: the first character that is not a letter after the first field
-// of its short date format ("dd.MM.yyyy" -> "."); "/" when the fields are not separated.
+// The system's date separator: the first character, other than a blank, between the first two
+// neighbouring numeric fields (day, month, year) of its short date format ("dd.MM.yyyy" ->
+// "."); "/" when there is none ("d MMM yyyy", "yyyyMMdd", "dd MM yyyy").
 QString dateSeparatorOf(const QString& shortDateFormat);
 std::string systemDateSeparator();
 CalendarDate systemToday();

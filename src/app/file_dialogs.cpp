@@ -28,12 +28,14 @@ std::optional<ChosenFile> runSaveFileDialog(QWidget* parent, const SaveFileDialo
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.askBeforeReplacing);
+    // Qt's own dialog adds no suffix when it has no default suffix; the system's may.
+    dialog.setDefaultSuffix(QString());
+    dialog.setOption(QFileDialog::DontUseNativeDialog, request.nameAsTyped);
     const QStringList filters = qtNameFilters(request.filter);
     dialog.setNameFilters(filters);
     if (!request.proposedName.isEmpty()) {
         dialog.selectFile(request.proposedName);
     }
-    // The name is taken as typed: no extension is added to it.
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

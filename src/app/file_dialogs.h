@@ -27,6 +27,9 @@ struct SaveFileDialog {
     QString filter;       // "Name|*.ext|..."
     QString proposedName; // the file name filled in, may be empty
     bool askBeforeReplacing = false;
+    // The chosen name is used as it stands, also where the system's own dialog would append
+    // the filter's extension (Windows does, for the first filter that has one).
+    bool nameAsTyped = false;
 };
 
 struct ChosenFile {

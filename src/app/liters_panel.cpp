@@ -35,31 +35,40 @@ void LitersPanel::LitersConversionTableStringsChange() {
     for (int row = 0; row < table.rowCount(); ++row) {
         rows.push_back({table.key(row).toStdString(), table.value(row).toStdString()});
     }
-    const std::vector<std::size_t> refused = lookup_.rebuild(rows);
+    const std::vector<RefusedCell> refused = lookup_.rebuild(rows);
 
-    QStringList refusedKeys;
-    for (const std::size_t row : refused) {
-        refusedKeys << table.key(static_cast<int>(row));
-    }
+    const QString refusals[] = {
+        QString::fromStdString(services_.translate("rsLitersKeyNotInteger")),
+        QString::fromStdString(services_.translate("rsLitersValueNotNumber"))};
     // Colouring a cell is a change of the table too; it must not start another rebuild.
     const QSignalBlocker quiet(table);
     const QPalette system = QApplication::palette();
-    const QString refusal = QString::fromStdString(services_.translate("rsLitersKeyNotInteger"));
+    const auto mark = [&](int row, int column, bool marked) {
+        if (QTableWidgetItem* item = table.item(row, column)) {
+            item->setBackground(marked ? system.brush(QPalette::Highlight) : QBrush());
+            item->setForeground(marked ? system.brush(QPalette::HighlightedText) : QBrush());
+            item->setToolTip(marked ? refusals[column] : QString());
+        }
+    };
     for (int row = 0; row < table.rowCount(); ++row) {
-        if (QTableWidgetItem* cell = table.item(row, TValueListEditor::kKeyColumn)) {
-            const bool marked = std::find(refused.begin(), refused.end(),
-                                          static_cast<std::size_t>(row)) != refused.end();
-            cell->setBackground(marked ? system.brush(QPalette::Highlight) : QBrush());
-            cell->setForeground(marked ? system.brush(QPalette::HighlightedText) : QBrush());
-            cell->setToolTip(marked ? refusal : QString());
+        mark(row, TValueListEditor::kKeyColumn, false);
+        mark(row, TValueListEditor::kValueColumn, false);
+    }
+    std::vector<std::pair<int, QString>> refusedCells; // column and text
+    for (const RefusedCell& cell : refused) {
+        const int row = static_cast<int>(cell.row);
+        const int column = cell.column == RefusedCell::Key ? TValueListEditor::kKeyColumn
+                                                           : TValueListEditor::kValueColumn;
+        mark(row, column, true);
+        refusedCells.emplace_back(
+            column, column == TValueListEditor::kKeyColumn ? table.key(row) : table.value(row));
+    }
+    for (const auto& cell : refusedCells) {
+        if (std::find(refusedCells_.begin(), refusedCells_.end(), cell) == refusedCells_.end()) {
+            services_.writeLog(refusals[cell.first] + QStringLiteral(" \"%1\"").arg(cell.second));
         }
     }
-    for (const QString& key : refusedKeys) {
-        if (!refusedKeys_.contains(key)) {
-            services_.writeLog(refusal + QStringLiteral(" \"%1\"").arg(key));
-        }
-    }
-    refusedKeys_ = refusedKeys;
+    refusedCells_ = std::move(refusedCells);
 }
 
 std::string systemDecimalSeparator() {

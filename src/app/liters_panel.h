@@ -1,6 +1,7 @@
 // Binder of the litres conversion: the table LitersConversionTable on the service page, whose
 // every change rebuilds the lookup once the stored rows are in, the check box that shows or
-// hides LitersIndicator, and the marking of rows whose key is not an integer.
+// hides LitersIndicator, and the marking of rows whose key is not an integer or whose litres
+// are not a number.
 #pragma once
 
 #include "calibration/liters_lookup.h"
@@ -8,6 +9,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <QString>
 #include <QStringList>
@@ -43,15 +46,16 @@ public:
     void tableLoaded();
     // Shows LitersIndicator exactly while the box is checked.
     void LitersTableCheckBoxClick();
-    // Rebuilds the lookup. The key cell of a row whose key is not an integer is highlighted,
-    // and each such key is told once in the event log, when it appears, not at every change.
+    // Rebuilds the lookup. A key that is not an integer and litres that are not a number are
+    // highlighted, and each is told once in the event log, when it appears, not at every
+    // change.
     void LitersConversionTableStringsChange();
 
 private:
     Ui::TmainForm& ui_;
     LitersLookup& lookup_;
     LitersPanelServices services_;
-    QStringList refusedKeys_; // the keys the last rebuild left out
+    std::vector<std::pair<int, QString>> refusedCells_; // column and text, of the last rebuild
 };
 
 // The system's decimal separator, for the litres text.

@@ -8,7 +8,7 @@ namespace rs = request_state;
 } // namespace
 
 std::optional<FrameData> readBackupFile(const std::filesystem::path& path) {
-    const std::optional<std::string> bytes = readFileStart(path, kFrameDataSize);
+    const std::optional<std::string> bytes = readFileOfSize(path, kFrameDataSize);
     if (!bytes) {
         return std::nullopt;
     }
@@ -35,7 +35,8 @@ void CalibrationBackup::writetarButtonClick() {
     }
     const std::optional<FrameData> record = readBackupFile(*path);
     if (!record) {
-        // Nothing is sent: a short or unreadable file would give the sensor points nobody chose.
+        // Nothing is sent: any other file would give the sensor points nobody chose. A firmware
+        // image, also a ".bin" file, would make the sensor restart with meaningless points.
         services_.showErrorBox(services_.translate("rsCalibrationFileUnreadable"));
         return;
     }

@@ -16,8 +16,8 @@
 
 namespace vorkel {
 
-// The record of a backup file: its first five bytes (any further bytes are ignored); nothing
-// when the file is missing, unreadable or shorter.
+// The record of a backup file, which holds nothing else; nothing when the file is missing,
+// unreadable or not exactly five bytes long (a firmware image chosen by mistake, say).
 std::optional<FrameData> readBackupFile(const std::filesystem::path& path);
 // Creates or replaces the file with exactly the five bytes of the record. False on failure.
 bool writeBackupFile(const std::filesystem::path& path, const FrameData& record);

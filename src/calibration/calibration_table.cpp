@@ -39,9 +39,11 @@ void CalibrationTable::savetableButtonClick() {
     }
     const std::filesystem::path target = exportPath(choice->path, choice->format);
     // The dialog asked about the path it showed; a file at the path with the format's
-    // extension has not been asked about yet.
+    // extension has not been asked about yet, unless it is that same file: on Windows
+    // "report.TXT" and "report.txt" name one file.
     std::error_code error;
     if (target != choice->path && std::filesystem::exists(target, error) &&
+        !std::filesystem::equivalent(target, choice->path, error) &&
         !services_.confirm(services_.translate("rsWarningTitle"),
                            services_.translate("rsReplaceExistingFile") +
                                utf8Text(target.filename()))) {

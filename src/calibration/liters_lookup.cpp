@@ -9,8 +9,8 @@
 
 namespace vorkel {
 
-std::vector<std::size_t> LitersLookup::rebuild(const std::vector<LitersRow>& rows) {
-    std::vector<std::size_t> rejected;
+std::vector<RefusedCell> LitersLookup::rebuild(const std::vector<LitersRow>& rows) {
+    std::vector<RefusedCell> rejected;
     if (!loaded_) {
         return rejected;
     }
@@ -23,12 +23,19 @@ std::vector<std::size_t> LitersLookup::rebuild(const std::vector<LitersRow>& row
         // The key is read once, by the integer rule, for both the order and the arithmetic:
         // "$64" is level 100 in both.
         const std::optional<std::int32_t> key = parseStrictInteger(row.key);
+        // A stray character would otherwise be skipped and change the value silently: with
+        // "1 5" read as 15, or "12,5" as 125, the display would show ten times the fuel.
+        const std::optional<double> liters = parseDecimalNumber(row.liters);
         if (!key) {
-            rejected.push_back(i);
+            rejected.push_back({i, RefusedCell::Key});
+        }
+        if (!liters) {
+            rejected.push_back({i, RefusedCell::Liters});
+        }
+        if (!key || !liters) {
             continue;
         }
-        points.push_back(
-            Point{*key, static_cast<float>(*key), static_cast<float>(parseDecimal(row.liters))});
+        points.push_back(Point{*key, static_cast<float>(*key), static_cast<float>(*liters)});
     }
     std::stable_sort(points.begin(), points.end(),
                      [](const Point& a, const Point& b) { return a.key < b.key; });

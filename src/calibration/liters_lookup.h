@@ -17,6 +17,16 @@ struct LitersRow {
     std::string liters;
 };
 
+// A cell of the table that keeps its row out of the lookup: a key that is not an integer, or
+// litres that are not one number.
+struct RefusedCell {
+    enum Column { Key, Liters };
+    std::size_t row = 0; // position in the rows given to rebuild()
+    Column column = Key;
+
+    friend bool operator==(const RefusedCell&, const RefusedCell&) = default;
+};
+
 class LitersLookup {
 public:
     // `decimalSeparator`: the system's, for the litres text.
@@ -28,9 +38,11 @@ public:
     void setLoaded() { loaded_ = true; }
 
     // Replaces the lookup list with the table's complete rows (both cells filled), sorted by
-    // key. A key that is not an integer is left out: returned are the positions in `rows` of
-    // those rows, so that the caller can mark them and tell the user.
-    std::vector<std::size_t> rebuild(const std::vector<LitersRow>& rows);
+    // key. The litres take "." or "," as decimal separator, so that what the display shows
+    // can be typed back. A row whose key is not an integer or whose litres are not one number
+    // is left out: returned are its cells at fault, in row order, so that the caller can mark
+    // them and tell the user.
+    std::vector<RefusedCell> rebuild(const std::vector<LitersRow>& rows);
 
     // The litres for a level, "#0.000" with the system's decimal separator; nothing when the
     // level is above the last key or the list is empty (the display keeps its text then).

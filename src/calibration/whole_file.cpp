@@ -1,67 +1,57 @@
 #include "calibration/whole_file.h"
 
+#include "calibration/whole_file_os.h"
+
 #include <fstream>
+#include <string>
 #include <system_error>
 
 namespace vorkel {
-namespace {
 
-// A name beside the final file that no other file has: "<name>.partial", "<name>.partial1", ...
-std::filesystem::path partialPath(const std::filesystem::path& path) {
+bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes) {
+    // A name beside the final file that no other file has: "<name>.partial", "<name>.partial1",
+    // ... Each is only taken when it can be created as a new file, so a file that someone left
+    // there, or makes there meanwhile, is never touched.
     constexpr unsigned kAttempts = 100;
     std::filesystem::path::string_type name = path.filename().native();
     for (const char c : std::string_view(".partial")) {
         name += static_cast<std::filesystem::path::value_type>(c);
     }
-    std::filesystem::path candidate = std::filesystem::path(path).replace_filename(name);
-    for (unsigned attempt = 1; attempt < kAttempts; ++attempt) {
-        std::error_code error;
-        if (!std::filesystem::exists(candidate, error) && !error) {
+    for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
+        std::filesystem::path partial = std::filesystem::path(path).replace_filename(name);
+        if (attempt > 0) {
+            partial += std::to_string(attempt);
+        }
+        switch (whole_file_os::createNewFile(partial, bytes, path)) {
+        case whole_file_os::Created::NameTaken:
+            continue;
+        case whole_file_os::Created::Failed:
+            return false;
+        case whole_file_os::Created::Yes:
             break;
         }
-        candidate = std::filesystem::path(path).replace_filename(name);
-        candidate += std::to_string(attempt);
+        if (!whole_file_os::moveOver(partial, path)) {
+            std::error_code error;
+            std::filesystem::remove(partial, error);
+            return false;
+        }
+        return true;
     }
-    return candidate;
+    return false;
 }
 
-bool writeFile(const std::filesystem::path& path, std::string_view bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) {
-        return false;
-    }
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    return !file.fail();
-}
-
-} // namespace
-
-bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes) {
-    const std::filesystem::path partial = partialPath(path);
-    std::error_code error;
-    if (!writeFile(partial, bytes)) {
-        std::filesystem::remove(partial, error);
-        return false;
-    }
-    std::filesystem::rename(partial, path, error);
-    if (error) {
-        std::filesystem::remove(partial, error);
-        return false;
-    }
-    return true;
-}
-
-std::optional<std::string> readFileStart(const std::filesystem::path& path, std::size_t count) {
+std::optional<std::string> readFileOfSize(const std::filesystem::path& path, std::size_t size) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         return std::nullopt;
     }
-    std::string bytes(count, '\0');
-    file.read(bytes.data(), static_cast<std::streamsize>(count));
-    if (static_cast<std::size_t>(file.gcount()) != count) {
+    // One byte more than wanted tells a longer file, whatever the size the folder reports.
+    std::string bytes(size + 1, '\0');
+    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (static_cast<std::size_t>(file.gcount()) != size) {
         return std::nullopt;
     }
+    bytes.resize(size);
     return bytes;
 }
 

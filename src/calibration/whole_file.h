@@ -13,11 +13,12 @@ namespace vorkel {
 // Writes `bytes` as the whole content of `path`, replacing a file that is there. The bytes go
 // to a new file in the same folder first, which then takes the final name, so a failure (a
 // full disk, a folder without write access) leaves neither a half-written file nor a damaged
-// old one. False when the file could not be written.
+// old one. A file that is replaced keeps its permissions. False when the file could not be
+// written.
 bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes);
 
-// The first `count` bytes of the file; nothing when it is missing, cannot be read or is
-// shorter.
-std::optional<std::string> readFileStart(const std::filesystem::path& path, std::size_t count);
+// The content of a file of exactly `size` bytes; nothing when it is missing, cannot be read or
+// has another size.
+std::optional<std::string> readFileOfSize(const std::filesystem::path& path, std::size_t size);
 
 } // namespace vorkel

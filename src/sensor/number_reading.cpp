@@ -174,4 +174,53 @@ double parseDecimal(std::string_view text) {
     return negative ? -value : value;
 }
 
+std::optional<double> parseDecimalNumber(std::string_view text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && text[first] == ' ') {
+        ++first;
+    }
+    while (last > first && text[last - 1] == ' ') {
+        --last;
+    }
+    std::string number(text.substr(first, last - first));
+    std::size_t i = 0;
+    if (i < number.size() && (number[i] == '-' || number[i] == '+')) {
+        ++i;
+    }
+    bool digits = false;
+    bool separator = false;
+    for (; i < number.size(); ++i) {
+        char& c = number[i];
+        if (isDecimalDigit(c)) {
+            digits = true;
+        } else if ((c == '.' || c == ',') && !separator) {
+            separator = true;
+            c = '.';
+        } else {
+            break;
+        }
+    }
+    if (!digits) {
+        return std::nullopt;
+    }
+    if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
+        ++i;
+        if (i < number.size() && (number[i] == '-' || number[i] == '+')) {
+            ++i;
+        }
+        const std::size_t exponentStart = i;
+        while (i < number.size() && isDecimalDigit(number[i])) {
+            ++i;
+        }
+        if (i == exponentStart) {
+            return std::nullopt;
+        }
+    }
+    if (i != number.size()) {
+        return std::nullopt;
+    }
+    return parseDecimal(number);
+}
+
 } // namespace vorkel

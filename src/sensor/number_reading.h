@@ -1,7 +1,7 @@
-// Text-to-number rules of the configurator. Three rules exist because the edits they serve
-// behave differently: the calibration edits are checked strictly and then read leniently, and
-// the voltage entry and the litres table skip whatever is not part of a number. None of them
-// depends on the locale.
+// Text-to-number rules of the configurator. Four rules exist because the edits they serve
+// behave differently: the calibration edits are checked strictly and then read leniently, the
+// voltage entry skips whatever is not part of a number, and the litres table takes one number
+// written with either decimal separator. None of them depends on the locale.
 #pragma once
 
 #include <cstdint>
@@ -27,5 +27,12 @@ std::int64_t parseLenientInteger(std::string_view text);
 // Mantissa and exponent saturate: "1e99999999999" gives infinity, never undefined behaviour.
 // The result is correctly rounded; a number without non-zero digits is +0.
 double parseDecimal(std::string_view text);
+
+// One decimal number as people type it whatever their system's separator: blanks around it,
+// an optional sign, digits with at most one "." or "," starting the fraction, an optional
+// exponent ("e" or "E", an optional sign, digits); nothing else, and at least one digit before
+// the exponent. "12,5" and "12.5" are 12.5; "1,5,0", "12 5" and "" are not a number. The value
+// is the one parseDecimal gives for the same text with "." as separator.
+std::optional<double> parseDecimalNumber(std::string_view text);
 
 } // namespace vorkel

@@ -154,6 +154,7 @@ TEST_F(CalibrationEndToEnd, pointsSavedToAFileAreWrittenIntoAnotherSensor) {
     EXPECT_EQ(dialogs[0].title, "Выберите имя файла");
     EXPECT_EQ(dialogs[0].filter, "Двоичные файлы|*.bin");
     EXPECT_FALSE(dialogs[0].askBeforeReplacing);
+    EXPECT_TRUE(dialogs[0].nameAsTyped);
     EXPECT_TRUE(pointsShown("0", "65535")); // the edits are not the backup's business
     window.reset();
     sim.reset();

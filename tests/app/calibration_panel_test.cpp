@@ -3,18 +3,19 @@
 #include "app/calibration_panel.h"
 #include "app/main_form.h"
 #include "app/settings_keys.h"
+#include "calibration/table_export.h"
 #include "support/qt_fakes.h"
 #include "support/temp_dir.h"
 #include "ui_TmainForm.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLocale>
 #include <QTimer>
 #include <QXmlStreamReader>
-
-#include "calibration/table_export.h"
 
 namespace vorkel {
 namespace {
@@ -47,15 +48,16 @@ TEST(OmnicommExport, readsBackWithAnXmlParser) {
     EXPECT_EQ(values, (QStringList{"80=4095", "1<2&3=1.5"}));
 }
 
-TEST(DateSeparator, isTheFirstNonLetterAfterTheFirstField) {
+TEST(DateSeparator, isTheOneBetweenNumericFields) {
     const std::pair<const char*, const char*> cases[] = {
-        {"dd.MM.yyyy", "."}, {"M/d/yy", "/"},    {"yyyy-MM-dd", "-"},
-        {"d MMM yyyy", " "}, {"yy. M. d.", "."}, {"d.MM.yy 'г'.", "."},
-        {"yyyyMMdd", "/"},   {"'d'", "/"},       {"", "/"},
+        {"dd.MM.yyyy", "."},   {"M/d/yy", "/"},     {"yyyy-MM-dd", "-"}, {"yy. M. d.", "."},
+        {"d.MM.yy 'г'.", "."}, {"d MMM yyyy", "/"}, {"dd MM yyyy", "/"}, {"ddd dd.MM.yyyy", "."},
+        {"yyyyMMdd", "/"},     {"'d'", "/"},        {"dd'.'MM", "/"},    {"", "/"},
     };
     for (const auto& [format, separator] : cases) {
         EXPECT_EQ(dateSeparatorOf(QString::fromUtf8(format)), separator) << format;
     }
+    EXPECT_EQ(dateSeparatorOf(QLocale::c().dateFormat(QLocale::ShortFormat)), "/");
 }
 
 TEST(FileDialogFilters, becomeQtNameFilters) {
@@ -85,14 +87,28 @@ TEST(SaveFileDialogs, answerThePathAsChosenAndThePositionOfTheChosenFilter) {
     EXPECT_EQ(chosen->path, dir / "report.csv");
     EXPECT_EQ(chosen->filterPosition, 4);
 
+    // The backup's name stays as typed on every platform: Qt's own dialog, without a suffix.
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+        EXPECT_TRUE(dialog->defaultSuffix().isEmpty());
+        dialog->selectFile(QString::fromStdString((dir / "cal").string()));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    const SaveFileDialog backup{kSavetarDialogTitle, kSavetarDialogFilter, {}, false, true};
+    EXPECT_EQ(runSaveFileDialog(nullptr, backup).value_or(ChosenFile{}).path, dir / "cal");
+
     QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
-    EXPECT_FALSE(
-        runSaveFileDialog(nullptr, {kSavetarDialogTitle, kSavetarDialogFilter, {}, false}));
+    EXPECT_FALSE(runSaveFileDialog(nullptr, backup));
 }
 
-class LitersTable : public ::testing::Test {
+// The real window, without a sensor.
+class CalibrationWindow : public ::testing::Test {
 protected:
     test::TempDir dir;
+    std::vector<SaveFileDialog> dialogs;
+    std::optional<ChosenFile> answer;
     QSettings settings{QString::fromStdString((dir / "Ketrafo.conf").string()),
                        QSettings::IniFormat};
     test::RecordingBoxes boxes;
@@ -106,30 +122,35 @@ protected:
         environment.translationTable = test::shippedTranslation();
         environment.discoverPorts = [] { return std::vector<PortEntry>{{"COM3", "/nonexistent"}}; };
         environment.tickCount = [] { return 0u; };
+        environment.chooseSaveFile = [this](const SaveFileDialog& dialog) {
+            dialogs.push_back(dialog);
+            return answer;
+        };
+        environment.today = [] { return CalendarDate{2026, 12, 6}; };
         window = std::make_unique<TmainForm>(std::move(environment));
     }
     TValueListEditor& table() { return *window->ui().LitersConversionTable; }
     QStringList refusalLines() {
         QStringList lines;
         for (const QListWidgetItem* item : window->ui().logListBox->findItems(
-                 "Liters conversion table: the value is not an integer, the row is not used: ",
-                 Qt::MatchStartsWith)) {
+                 "Liters conversion table: the ", Qt::MatchStartsWith)) {
             lines << item->text();
         }
         return lines;
     }
-    bool marked(int row) {
-        return table().item(row, TValueListEditor::kKeyColumn)->background().color() ==
+    bool marked(int row, int column = TValueListEditor::kKeyColumn) {
+        return table().item(row, column)->background().color() ==
                QApplication::palette().color(QPalette::Highlight);
     }
 };
 
-TEST_F(LitersTable, aKeyThatIsNotAnIntegerIsMarkedAndToldOnceWhenItAppears) {
+TEST_F(CalibrationWindow, aLitresCellThatIsNotANumberIsMarkedAndToldOnceWhenItAppears) {
     settings.setValue(settings_key::litersValue(1), "1O0"); // a letter O
     settings.setValue(settings_key::litersLiters(1), "5");
     start();
     ASSERT_EQ(refusalLines().size(), 1); // the stored row, told at start
-    EXPECT_TRUE(refusalLines()[0].endsWith(": \"1O0\""));
+    EXPECT_EQ(refusalLines()[0],
+              "Liters conversion table: the value is not an integer, the row is not used: \"1O0\"");
     EXPECT_TRUE(marked(0));
 
     table().appendRow("200", "20"); // other changes do not tell it again
@@ -142,7 +163,35 @@ TEST_F(LitersTable, aKeyThatIsNotAnIntegerIsMarkedAndToldOnceWhenItAppears) {
     table().setKey(1, "2 00");
     EXPECT_EQ(refusalLines().size(), 2);
     EXPECT_TRUE(marked(1));
+
+    table().setValue(0, "1,5,0");
+    ASSERT_EQ(refusalLines().size(), 3);
+    EXPECT_TRUE(
+        refusalLines()[0].startsWith("Liters conversion table: the liters are not a number"));
+    EXPECT_TRUE(marked(0, TValueListEditor::kValueColumn));
+    EXPECT_FALSE(marked(0));
+    table().setValue(0, "1,5");
+    EXPECT_FALSE(marked(0, TValueListEditor::kValueColumn));
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(CalibrationWindow, exportsTheUsersTextsAsUtf8) {
+    start();
+    window->ui().carnumberedit->setText(QStringLiteral("Ж1"));
+    window->ui().dutnumberedit->setText("7");
+    TValueListEditor& grid = *window->ui().tarEditor;
+    ASSERT_TRUE(grid.setKey(0, "10"));
+    grid.setValue(0, "1500");
+    answer = ChosenFile{dir / "table", 5};
+    window->ui().savetableButton->click();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_TRUE(dialogs[0].proposedName.startsWith(QStringLiteral("Ж1--7-")));
+    std::ifstream file(dir / "table.xml", std::ios::binary);
+    const std::string xml{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_NE(xml.find("\r\n<id>\xD0\x96"
+                       "1</id>\r\n"),
+              std::string::npos)
+        << xml;
 }
 
 } // namespace

@@ -86,21 +86,59 @@ TEST_F(MainForm, aFirstStartIsInEnglishOnTheConfigurationPageWithNoPortChosen) {
     EXPECT_FALSE(
         ui().mainPageControl->isTabVisible(ui().mainPageControl->indexOf(ui().technologySheet)));
 
+    ui().LitersConversionTable->appendRow("100", "10");
+
+    // The names as other tools and older versions know them, not the program's constants.
     QSettings& stored = stopAndReread();
-    EXPECT_EQ(stored.value(key::kLanguage).toInt(), 0x09);
-    EXPECT_EQ(stored.value(key::kPort).toString(), "");
-    EXPECT_EQ(stored.value(key::kTab).toInt(), 1);
-    EXPECT_EQ(stored.value(key::kOutlierAllowance).toInt(), 1);
-    EXPECT_EQ(stored.value(key::kStabilityTolerance).toInt(), 2);
-    EXPECT_EQ(stored.value(key::kWindowLength).toInt(), 3);
-    EXPECT_EQ(stored.value(key::kJumpThreshold).toInt(), 20);
-    EXPECT_EQ(stored.value(key::kMultiplier).toInt(), 0);
-    EXPECT_EQ(stored.value(key::kShowLiters).toInt(), 0);
-    for (const QString& name : {key::kFlashFileName, key::kWindowLeft, key::kWindowTop,
-                                key::kWindowWidth, key::kWindowHeight}) {
-        EXPECT_TRUE(stored.contains(name)) << name.toStdString();
+    // Each name, with "=value" where the value is known.
+    const QStringList written =
+        QStringLiteral("language=9 port= tab=1 flashfilename showLiters=0 V,1=100 L,1=10 "
+                       "window.left window.top window.width window.height tk=0 "
+                       "ДопустимоеЧислоВыпадающихРезИзм=1 ДопустимоеОтклонение=2 "
+                       "ЧислоУсреднЗначений=3 ДопустимоеОтклонениеВыпадающеихИзмерений=20")
+            .split(u' ');
+    QStringList expected;
+    for (const QString& entry : written) {
+        const QString name = entry.section(u'=', 0, 0);
+        expected << name;
+        if (entry.contains(u'=')) {
+            EXPECT_EQ(stored.value(name).toString(), entry.section(u'=', 1)) << entry.toStdString();
+        }
     }
+    QStringList names = stored.allKeys();
+    names.sort();
+    expected.sort();
+    EXPECT_EQ(names, expected);
     EXPECT_EQ(logFileLines().back(), "09:05:07.042 Configurator paused\r");
+}
+
+// Nothing has been read from a sensor yet: what needs a configuration is off, the options
+// show their first entries.
+TEST_F(MainForm, startsWithTheControlsOfAWindowThatHasReadNothing) {
+    start();
+    const std::pair<QWidget*, bool> controls[] = {
+        {ui().readconfButton, true},      {ui().readconfbutton2, true},
+        {ui().writeconfButton, false},    {ui().writeconfButton2, false},
+        {ui().tkoeffButton, false},       {ui().tkoeffUpDown, false},
+        {ui().test05button, false},       {ui().AnalogmodeGroupBox, true},
+        {ui().rangeRadioGroup, false},    {ui().freqoutRadioGroup, false},
+        {ui().rs485rangeComboBox, false}, {ui().portspeedComboBox, false},
+        {ui().mastermodeCheckBox, false},
+    };
+    for (const auto& [control, enabled] : controls) {
+        EXPECT_EQ(control->isEnabled(), enabled) << control->objectName().toStdString();
+    }
+    const std::pair<int, int> selections[] = {
+        {ui().outputmoderadio->itemIndex(), 0},      {ui().rangeRadioGroup->itemIndex(), 0},
+        {ui().freqoutRadioGroup->itemIndex(), -1},   {ui().rs485rangeComboBox->currentIndex(), 0},
+        {ui().portspeedComboBox->currentIndex(), 0}, {ui().AveragingComboBox->currentIndex(), 0},
+    };
+    for (std::size_t i = 0; i < std::size(selections); ++i) {
+        EXPECT_EQ(selections[i].first, selections[i].second) << "selection " << i;
+    }
+    EXPECT_FALSE(ui().mastermodeCheckBox->isChecked());
+    EXPECT_EQ(ui().AveragingComboBox->currentText(), "off");
+    EXPECT_EQ(ui().rs485label->text(), "RS-485 (0...4095)");
 }
 
 TEST_F(MainForm, translatesEveryKindOfControlAtStart) {

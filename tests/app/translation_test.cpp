@@ -251,8 +251,8 @@ TEST_F(ShippedTable, keepsItsKnownTexts) {
          "Invalid response from sensor\r\nThe checksum does not match"},
         {0x409, "rsReplaceExistingFile", "This file already exists. Replace it?\r\n"},
         {0x409, "rsCalibrationFileUnreadable",
-         "Cannot read the calibration file: it is missing, unreadable or shorter than 5 bytes. "
-         "Nothing was written to the sensor."},
+         "The file is not a calibration file: it is missing, unreadable or not exactly 5 bytes "
+         "long. Nothing was written to the sensor."},
         {0x409, "addressEdit.SubLabel", "Sensor address"},
         {0x409, "addressEdit", "unread"},
         {0x409, "AveragingComboBox.Item33", "128 s"},
@@ -303,7 +303,7 @@ TEST_F(ShippedTable, hasEveryMessageInEveryLanguage) {
         "rsTKoeffUpdated", "rsConnectingToPort", "rsDeviceTimeout", "rsResponseNotReceived",
         "rsInvalidResponseLength", "rsInvalidResponseChecksum", "rsInvalidResponse",
         "rsCalibrationWritten", "rsCalibrationNotSaved", "rsCalibrationFileUnreadable",
-        "rsReplaceExistingFile", "rsLitersKeyNotInteger", "rsDeviceConfigurationSet", "rsEmptyTarDone", "rsFullTarDone",
+        "rsReplaceExistingFile", "rsLitersKeyNotInteger", "rsLitersValueNotNumber", "rsDeviceConfigurationSet", "rsEmptyTarDone", "rsFullTarDone",
         "rsFirmwareUpdateSuccess", "rsFlashErrorsCounted", "rsFlashingProgress",
         "rsFlashVerificationError", "rsFlashLastWordMismatch", "rsNumberEntered", "rsValidNumberFrom", "rsValidNumberTo",
         "rsAbout"};

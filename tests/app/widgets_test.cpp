@@ -63,6 +63,25 @@ TEST_F(Grid, enterInsertsAnEmptyRowAtTheCurrentRowUnlessThatRowIsEmpty) {
     grid.setValue(1, "x");
     QTest::keyClick(&grid, Qt::Key_Return);
     EXPECT_EQ(grid.rowCount(), 4);
+
+    // Enter in an open cell editor keeps what was typed, then applies the same rule.
+    const auto enterInEditor = [&](int row, const char* typed) {
+        grid.setCurrentCell(row, TValueListEditor::kKeyColumn);
+        grid.edit(grid.model()->index(row, TValueListEditor::kKeyColumn));
+        auto* editor = grid.viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        editor->setText(typed);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(grid.viewport()->findChild<QLineEdit*>(), nullptr); // the editor closed
+    };
+    enterInEditor(1, "30");
+    ASSERT_EQ(grid.rowCount(), 5);
+    EXPECT_EQ(grid.key(2), "30");
+    EXPECT_TRUE(grid.key(1).isEmpty());
+    EXPECT_EQ(grid.currentRow(), 1);
+    enterInEditor(1, ""); // still empty: nothing
+    EXPECT_EQ(grid.rowCount(), 5);
 }
 
 TEST_F(Grid, ctrlDeleteRemovesTheCurrentRowButKeepsOne) {

@@ -29,14 +29,16 @@ std::vector<fs::path> filesIn(const fs::path& folder) {
     return names;
 }
 
-TEST(BackupFile, takesTheFirstFiveBytesOfAFileThatHasThem) {
+TEST(BackupFile, isReadOnlyFromAFileOfExactlyFiveBytes) {
     TempDir dir;
     const struct {
         std::string content;
         std::optional<FrameData> record;
     } cases[] = {
         {std::string("\x00\x00\x00\xFF\xFF", 5), FrameData{0x00, 0x00, 0x00, 0xFF, 0xFF}},
-        {"\x12\x34\x56\x78\x9A\x01", FrameData{0x12, 0x34, 0x56, 0x78, 0x9A}},
+        {"\x12\x34\x56\x78\x9A", FrameData{0x12, 0x34, 0x56, 0x78, 0x9A}},
+        {"\x12\x34\x56\x78\x9A\x01", std::nullopt},
+        {std::string(4096, '\xFF'), std::nullopt}, // a firmware image
         {"\x12\x34\x56\x78", std::nullopt},
         {"", std::nullopt},
     };
@@ -65,14 +67,31 @@ TEST(WholeFile, aFailedWriteLeavesNothingBehind) {
     EXPECT_TRUE(fs::is_empty(dir / "taken"));
 }
 
-TEST(WholeFile, replacesAFileAndKeepsOtherFilesBesideIt) {
+TEST(WholeFile, replacesAFileKeepingItsPermissionsAndNeverOpensAnotherFile) {
     TempDir dir;
     writeBytes(dir / "t.txt", "old content, longer than the new");
-    writeBytes(dir / "t.txt.partial", "someone else's");
+    fs::permissions(dir / "t.txt", fs::perms::owner_read | fs::perms::owner_write |
+                                       fs::perms::group_read); // 0640, whatever the umask
+    // Every temporary name is taken: the write fails rather than reuse one of them.
+    std::vector<fs::path> others{"t.txt.partial"};
+    for (int n = 1; n < 100; ++n) {
+        others.push_back("t.txt.partial" + std::to_string(n));
+    }
+    for (const fs::path& name : others) {
+        writeBytes(dir / name, "someone else's");
+    }
+    EXPECT_FALSE(writeWholeFile(dir / "t.txt", "new"));
+    EXPECT_EQ(readAll(dir / "t.txt"), "old content, longer than the new");
+
+    fs::remove(dir / others[99]);
+    others.pop_back();
     ASSERT_TRUE(writeWholeFile(dir / "t.txt", "new"));
     EXPECT_EQ(readAll(dir / "t.txt"), "new");
-    EXPECT_EQ(readAll(dir / "t.txt.partial"), "someone else's");
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<fs::path>{"t.txt", "t.txt.partial"}));
+    EXPECT_EQ(fs::status(dir / "t.txt").permissions(), fs::perms(0640));
+    for (const fs::path& name : others) {
+        EXPECT_EQ(readAll(dir / name), "someone else's") << name;
+    }
+    EXPECT_EQ(filesIn(dir.path()).size(), 100u);
 }
 
 class BackupFlow : public CalibrationFlows {
@@ -111,8 +130,8 @@ TEST_F(BackupFlow, aCancelledOrFailedSaveSaysSo) {
 }
 
 TEST_F(BackupFlow, loadingSendsTheFilesRecordWithoutAsking) {
-    // Empty far above full, and more bytes after the record.
-    writeBytes(dir / "cal.bin", std::string("\x0F\xFF\xFF\x00\x01 and more", 14));
+    // Empty far above full.
+    writeBytes(dir / "cal.bin", std::string("\x0F\xFF\xFF\x00\x01", 5));
     dialogs.backupPaths = {dir / "cal.bin"};
     backup.writetarButtonClick();
     EXPECT_EQ(sent(), std::vector<ByteString>{
@@ -131,14 +150,16 @@ TEST_F(BackupFlow, loadingSendsTheFilesRecordWithoutAsking) {
     EXPECT_EQ(engine.requestState(), rs::kIdle);
 }
 
-TEST_F(BackupFlow, aFileWithoutAWholeRecordSendsNothing) {
+TEST_F(BackupFlow, aFileThatIsNoRecordSendsNothing) {
     writeBytes(dir / "short", "\x01\x02\x03\x04");
-    for (const fs::path& path : {dir / "short", dir / "missing", dir.path()}) {
+    writeBytes(dir / "firmware.bin", "\x01\x02\x03\x04\x05\x06");
+    for (const fs::path& path :
+         {dir / "short", dir / "firmware.bin", dir / "missing", dir.path()}) {
         dialogs.backupPaths = {path};
         backup.writetarButtonClick();
     }
     EXPECT_TRUE(sent().empty());
-    EXPECT_EQ(dialogs.errors, std::vector<std::string>(3, "Cannot read the calibration file"));
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>(4, "Cannot read the calibration file"));
     EXPECT_EQ(view.levelDisplays, "");
 
     dialogs.errors.clear();

@@ -125,6 +125,15 @@ TEST_F(TableFlow, asksBeforeReplacingAFileTheDialogDidNotShow) {
     dialogs.answer = true;
     table.savetableButtonClick();
     EXPECT_EQ(readAll(dir / "report.txt"), "2 1\r\n");
+
+    // Where letter case does not tell names apart, "report.TXT" is the file the dialog asked
+    // about; a second name of one file stands in for such a file system here.
+    fs::create_hard_link(dir / "report.txt", dir / "report.TXT");
+    choice = ExportChoice{dir / "report.TXT", ExportFormat::WialonTxt};
+    grid.grid = {{"3", "4"}};
+    table.savetableButtonClick();
+    EXPECT_EQ(dialogs.questions.size(), 2u); // the two above
+    EXPECT_EQ(readAll(dir / "report.txt"), "4 3\r\n");
 }
 
 TEST_F(TableFlow, aCancelledExportWritesNothingAndAFailedOneSaysSo) {

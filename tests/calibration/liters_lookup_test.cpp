@@ -38,14 +38,33 @@ TEST(LitersLookup, usesTheRowsInTheOrderOfTheirKeys) {
     EXPECT_EQ(hex.litersText(75), "15.000");
 }
 
-TEST(LitersLookup, leavesOutIncompleteRowsAndReportsKeysThatAreNoInteger) {
+TEST(LitersLookup, leavesOutIncompleteRowsAndReportsCellsThatAreNoNumber) {
     LitersLookup lookup;
     lookup.setLoaded();
-    const std::vector<std::size_t> rejected =
-        lookup.rebuild({{"abc", "5"}, {"100", "10"}, {"200", ""}, {"", "30"}, {"1.5", "1"}});
-    EXPECT_EQ(rejected, (std::vector<std::size_t>{0, 4}));
+    const std::vector<RefusedCell> rejected = lookup.rebuild(
+        {{"abc", "5"}, {"100", "10"}, {"200", ""}, {"", "30"}, {"1.5", "1,5,0"}, {"300", "1 5"}});
+    EXPECT_EQ(rejected, (std::vector<RefusedCell>{{0, RefusedCell::Key},
+                                                  {4, RefusedCell::Key},
+                                                  {4, RefusedCell::Liters},
+                                                  {5, RefusedCell::Liters}}));
     EXPECT_EQ(lookup.litersText(50), "5.000");
     EXPECT_EQ(lookup.litersText(150), std::nullopt); // above the last complete row
+}
+
+// What the display shows with a "," separator can be typed back as it stands.
+TEST(LitersLookup, readsLitresWithEitherSeparator) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"12,5", "12.500"}, {"12.5", "12.500"},  {" -1,25 ", "-1.250"},
+        {",5", "0.500"},    {"1,5e1", "15.000"}, {"+7", "7.000"},
+    };
+    for (const auto& [liters, text] : cases) {
+        EXPECT_EQ(loaded({{"100", liters}}).litersText(100), text) << liters;
+    }
+    for (const char* liters : {"1,5,0", "1.5,0", "12 5", "-", "1e", "5 l"}) {
+        LitersLookup lookup;
+        lookup.setLoaded();
+        EXPECT_EQ(lookup.rebuild({{"100", liters}}).size(), 1u) << liters;
+    }
 }
 
 TEST(LitersLookup, takesNoRowsBeforeTheStoredOnesAreLoaded) {

@@ -3,7 +3,7 @@
 // Input: the file's content, as it is.
 //
 // Besides memory and undefined-behaviour errors: a file gives a record exactly when it holds
-// at least five bytes, and then its first five; saving that record and loading it again gives
+// five bytes, and then those; saving that record and loading it again gives
 // the same record from a file of exactly five bytes.
 #include "calibration/backup_file.h"
 #include "fuzz/fuzz_input.h"
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     const std::optional<FrameData> record = readBackupFile(loaded);
-    FUZZ_CHECK(record.has_value() == (size >= kFrameDataSize));
+    FUZZ_CHECK(record.has_value() == (size == kFrameDataSize));
     if (record) {
         FUZZ_CHECK(std::equal(record->begin(), record->end(), data));
         FUZZ_CHECK(writeBackupFile(saved, *record));

@@ -4,8 +4,9 @@
 // Input: two 16-bit levels, then the table: one row per line, the key and the litres
 // separated by the first tab.
 //
-// Besides memory and undefined-behaviour errors: exactly the complete rows whose key is no
-// integer are reported, in row order; a level gives either nothing or a text of the form
+// Besides memory and undefined-behaviour errors: exactly the cells of complete rows whose key
+// is no integer or whose litres are no number are reported, in row order; litres written with
+// "," read as with "."; a level gives either nothing or a text of the form
 // "-?digits.ddd", and the same text with "," when that is the separator.
 #include "calibration/liters_lookup.h"
 #include "fuzz/fuzz_input.h"
@@ -51,12 +52,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LitersLookup comma(",");
     point.setLoaded();
     comma.setLoaded();
-    const std::vector<std::size_t> rejected = point.rebuild(rows);
+    const std::vector<RefusedCell> rejected = point.rebuild(rows);
     FUZZ_CHECK(comma.rebuild(rows) == rejected);
-    std::vector<std::size_t> expected;
+    std::vector<RefusedCell> expected;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!rows[i].key.empty() && !rows[i].liters.empty() && !parseStrictInteger(rows[i].key)) {
-            expected.push_back(i);
+        if (rows[i].key.empty() || rows[i].liters.empty()) {
+            continue;
+        }
+        if (!parseStrictInteger(rows[i].key)) {
+            expected.push_back({i, RefusedCell::Key});
+        }
+        const std::optional<double> liters = parseDecimalNumber(rows[i].liters);
+        if (!liters) {
+            expected.push_back({i, RefusedCell::Liters});
+        } else {
+            std::string withPoint = rows[i].liters;
+            std::replace(withPoint.begin(), withPoint.end(), ',', '.');
+            FUZZ_CHECK(parseDecimalNumber(withPoint) == liters);
         }
     }
     FUZZ_CHECK(rejected == expected);
