@@ -122,13 +122,14 @@ set(CPACK_PACKAGE_NAME vorkel-configurator)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${VORKEL_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configurator for Vorkel fuel level sensors")
-set(CPACK_PACKAGE_DESCRIPTION
-    "A windowed program for service engineers who connect one Vorkel fuel level sensor to a "
-    "computer through a USB to RS-485 converter. It shows the sensor's live readings, reads "
-    "and writes its configuration, calibrates the tank, exports litres tables for telematics "
-    "platforms and loads new firmware through the sensor's boot loader. The user interface "
-    "speaks Russian, English, Portuguese and Spanish.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+# Package managers show the long description's lines as they stand: under 80 characters each.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "A windowed program for service engineers who connect one Vorkel fuel level"
+  "sensor to a computer through a USB to RS-485 converter. It shows the sensor's"
+  "live readings, reads and writes its configuration, calibrates the tank,"
+  "exports litres tables for telematics platforms and loads new firmware through"
+  "the sensor's boot loader. The user interface speaks Russian, English,"
+  "Portuguese and Spanish.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
