@@ -1,7 +1,7 @@
 // The event log: every notable event of a run goes to the list on the "Configuration" page
-// (newest on top, without time) and, time-stamped, to "log.txt" beside the program, which keeps
-// the events of all runs. The file is opened and closed for every line; a file that cannot be
-// written loses the line silently and the list still gets it.
+// (newest on top, without time) and, time-stamped, to "log.txt" (beside the program, or where
+// log_place.h puts it), which keeps the events of all runs. The file is opened and closed for
+// every line; a file that cannot be written loses the line silently and the list still gets it.
 #pragma once
 
 #include "app/log_line.h"

@@ -1,6 +1,8 @@
 // The configurator: the application object and the main window (which opens the multiplier
 // dialog for each use).
 #include "app/builtin_texts.h"
+#include "app/close_on_signal.h"
+#include "app/log_place.h"
 #include "app/main_form.h"
 #include "app/message_boxes.h"
 #include "app/settings_keys.h"
@@ -12,6 +14,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QIcon>
 
 namespace {
 
@@ -49,6 +52,9 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // The application title; window captions are the main window's own.
     QApplication::setApplicationName(vorkel::builtin::rsProgram_name);
+    // Ties the window to the installed menu entry and its icon (a portable copy has neither).
+    QGuiApplication::setDesktopFileName(QStringLiteral(VORKEL_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(VORKEL_APP_ID)));
     QApplication::setFont(QFont(QStringLiteral("Arial"), QApplication::font().pointSize()));
 
 #if defined(Q_OS_WIN)
@@ -63,14 +69,17 @@ int main(int argc, char* argv[]) {
     vorkel::MainFormEnvironment environment;
     environment.settings = &settings;
     environment.boxes = &boxes;
-    environment.logFile =
-        std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()) / "log.txt";
+    const vorkel::LogPlace logPlace = vorkel::prepareLogPlace(
+        std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()));
+    environment.logFile = logPlace.file;
+    environment.announceLogFile = !logPlace.besideProgram;
     environment.translationTable = translationResource();
     environment.discoverPorts = [] { return vorkel::discoverPorts(); };
     environment.buildIdentifier = buildIdentifier();
     environment.tickCount = tickCount;
 
     vorkel::TmainForm window(std::move(environment));
+    vorkel::closeOnTerminationSignals(window);
     window.show();
     return app.exec();
 }

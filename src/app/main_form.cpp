@@ -187,6 +187,10 @@ void TmainForm::FormCreate() {
     placeLanguageSelector();
 
     localization_.loadTranslation(env_.translationTable, languageId_);
+    if (env_.announceLogFile) {
+        log_->writeLog(localization_.getTranslation("rsLogFileLocation") + ' ' +
+                       QString::fromStdU16String(env_.logFile.u16string()));
+    }
 
     fillPortSelector(env_.settings->value(key::kPort).toString());
 

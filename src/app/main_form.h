@@ -42,7 +42,8 @@ namespace vorkel {
 struct MainFormEnvironment {
     QSettings* settings = nullptr; // read at start, written at shut-down
     MessageBoxes* boxes = nullptr;
-    std::filesystem::path logFile;              // "log.txt" beside the program
+    std::filesystem::path logFile;              // "log.txt", placed by log_place.h
+    bool announceLogFile = false;               // elsewhere: the run's first line tells where
     std::optional<QByteArray> translationTable; // the TRANSLATION resource, if any
     std::function<std::vector<PortEntry>()> discoverPorts;
     std::string buildIdentifier = "0000";     // CRC-16 of the executable, 4 hex digits

@@ -8,7 +8,7 @@
 namespace vorkel {
 namespace {
 
-constexpr std::string_view kProgramVersion = "1.8";
+constexpr std::string_view kProgramVersion = VORKEL_PROGRAM_VERSION; // project(VERSION) in CMake
 
 bool isQuietState(std::uint8_t state) {
     // Polls and firmware blocks are not logged: they would flood the log.

@@ -1,7 +1,9 @@
 #include "app/log_line.h"
+#include "app/log_place.h"
 #include "app/text_file.h"
 #include "support/temp_dir.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -41,6 +43,63 @@ TEST(AppendLine, reportsAFolderItCannotWriteTo) {
         EXPECT_FALSE(appendLine(dir / "log.txt", "lost"));
         ::chmod(dir.path().c_str(), 0700);
     }
+}
+
+TEST(LogPlace, staysBesideAWritablePortableCopyAndMovesOutOfSystemFolders) {
+    using enum LogPlatform;
+    const std::string beside = "beside";
+    struct Case {
+        const char* folder;
+        bool writable;
+        LogPlatform platform;
+        const char* stateHome;
+        const char* home;
+        std::string expected; // "beside" or the file
+    } cases[] = {
+        {"/home/anna/vorkel/build", true, Posix, "", "/home/anna", beside},
+        {"/usr/bin", true, Posix, "/home/anna/st", "/home/anna",
+         "/home/anna/st/vorkel-configurator/log.txt"},
+        {"/usr/local/bin", true, Posix, "", "/home/anna",
+         "/home/anna/.local/state/vorkel-configurator/log.txt"},
+        {"/usr", true, Posix, "", "/root", "/root/.local/state/vorkel-configurator/log.txt"},
+        {"/usrlocal/bin", true, Posix, "", "/home/anna", beside},
+        {"/usr/../opt/v", true, Posix, "", "/home/anna", beside},
+        {"/opt/v", false, Posix, "", "/home/anna",
+         "/home/anna/.local/state/vorkel-configurator/log.txt"},
+        {"/opt/v", false, Posix, "relative/state", "/home/anna",
+         "/home/anna/.local/state/vorkel-configurator/log.txt"},
+        {"/opt/v", false, Posix, "", "", beside},
+        {"/opt/v", false, Posix, "", "anna", beside},
+        {"C:/Program Files/Vorkel", false, Windows, "", "", beside},
+        {"/usr/bin", true, Windows, "/s", "/h", beside},
+    };
+    for (const Case& c : cases) {
+        const LogPlace place =
+            chooseLogPlace({c.folder, c.writable, c.platform, c.stateHome, c.home});
+        const std::filesystem::path besideFile = std::filesystem::path(c.folder) / "log.txt";
+        EXPECT_EQ(place.file, c.expected == beside ? besideFile : std::filesystem::path(c.expected))
+            << c.folder;
+        EXPECT_EQ(place.besideProgram, c.expected == beside) << c.folder;
+    }
+}
+
+TEST(LogPlace, probesWithoutLeavingAFileAndCreatesAPrivateStateFolder) {
+    test::TempDir dir;
+    EXPECT_EQ(prepareLogPlace(dir.path()).file, dir / "log.txt");
+    EXPECT_FALSE(std::filesystem::exists(dir / "log.txt"));
+
+    const std::string savedState =
+        std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "";
+    ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
+    const LogPlace place = prepareLogPlace(dir / "no such folder");
+    savedState.empty() ? ::unsetenv("XDG_STATE_HOME")
+                       : ::setenv("XDG_STATE_HOME", savedState.c_str(), 1);
+    EXPECT_EQ(place.file, dir / "state" / "vorkel-configurator" / "log.txt");
+    EXPECT_FALSE(place.besideProgram);
+    for (const auto& folder : {dir / "state", dir / "state" / "vorkel-configurator"}) {
+        EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
+    }
+    EXPECT_TRUE(appendLine(place.file, "written"));
 }
 
 } // namespace

@@ -122,6 +122,7 @@ int main(int argc, char* argv[]) {
         environment.settings = &settings;
         environment.boxes = &boxes;
         environment.logFile = (folder.filePath(QStringLiteral("log.txt"))).toStdString();
+        environment.announceLogFile = true; // as installed: the log tells where its file is
         environment.translationTable = table;
         environment.discoverPorts = [] {
             return std::vector<vorkel::PortEntry>{{"ttyUSB0", "/nonexistent/ttyUSB0"},
