@@ -299,12 +299,12 @@ TEST_F(ShippedTable, hasEveryMessageInEveryLanguage) {
         "rsReverseFrom", "rsTo", "rsReceivedData", "rsSent", "rsComPortsNotFound",
         "rsConfiguratorLaunched", "rsConfiguratorClosed", "rsWarningTitle", "rsErrorHeader",
         "rsMessageTitle", "rsEmptyAboveFull", "rsCannotOpenfirmware", "rsFirmwareUpdateStarted",
-        "rsDeviceAttached", "rsEnterLitersValue", "rsAwaitingFirmwareUpdate", "rsDateFormat",
+        "rsDeviceAttached", "rsPortReopened", "rsEnterLitersValue", "rsAwaitingFirmwareUpdate", "rsDateFormat",
         "rsTKoeffUpdated", "rsConnectingToPort", "rsDeviceTimeout", "rsResponseNotReceived",
         "rsInvalidResponseLength", "rsInvalidResponseChecksum", "rsInvalidResponse",
         "rsCalibrationWritten", "rsCalibrationNotSaved", "rsCalibrationFileUnreadable",
         "rsReplaceExistingFile", "rsLitersKeyNotInteger", "rsDeviceConfigurationSet", "rsEmptyTarDone", "rsFullTarDone",
-        "rsFirmwareUpdateSuccess", "rsFlashErrorsCounted", "rsFlashingProgress",
+        "rsFirmwareUpdateSuccess", "rsFlashErrorsCounted", "rsFlashAbandonedPortLost", "rsFlashingProgress",
         "rsFlashVerificationError", "rsNumberEntered", "rsValidNumberFrom", "rsValidNumberTo",
         "rsAbout"};
     // clang-format on
