@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <random>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace vorkel {
@@ -272,6 +274,18 @@ TEST_F(FakeSystem, aBusyPortNamesTheProcessThatHoldsIt) {
     EXPECT_EQ(portInUseText("ttyUSB0", holder), "ttyUSB0 is in use by ModemManager (pid 812)");
     EXPECT_EQ(findPortHolder(published / "VSENSOR1", proc, 812), (PortHolder{99, "configurator"}));
     EXPECT_EQ(findPortHolder(runtime, proc, 99), std::nullopt);
+
+    // Where a lock says who keeps the port, that one is named.
+    struct stat info {};
+    ASSERT_EQ(::stat(pty.path().c_str(), &info), 0);
+    std::ofstream(proc / "locks") << "1: FLOCK  ADVISORY  WRITE 7 00:01:2 0 EOF\n"
+                                  << "2: -> FLOCK  ADVISORY  WRITE 99 " << std::hex
+                                  << major(info.st_dev) << ":" << minor(info.st_dev) << ":"
+                                  << std::dec << info.st_ino << " 0 EOF\n"
+                                  << "3: FLOCK  ADVISORY  WRITE 7 " << std::hex
+                                  << major(info.st_dev) << ":" << minor(info.st_dev) << ":"
+                                  << std::dec << info.st_ino << " 0 EOF\n";
+    EXPECT_EQ(findPortHolder(published / "VSENSOR1", proc, 99), (PortHolder{7, "bash"}));
     EXPECT_EQ(portInUseText((published / "VSENSOR1").string(), std::nullopt),
               "VSENSOR1 is in use by another program");
 }

@@ -124,7 +124,8 @@ int main(int argc, char* argv[]) {
         environment.logFile = (folder.filePath(QStringLiteral("log.txt"))).toStdString();
         environment.translationTable = table;
         environment.discoverPorts = [] {
-            return std::vector<vorkel::PortEntry>{{"ttyUSB0", "/nonexistent/ttyUSB0"},
+            return std::vector<vorkel::PortEntry>{{"ttyUSB0", "/nonexistent/ttyUSB0",
+                                                   "FT232R USB UART (FTDI)"},
                                                   {"VSENSOR1", "/nonexistent/VSENSOR1"}};
         };
         environment.buildIdentifier = "3FA9";
