@@ -133,6 +133,7 @@ int main(int argc, char* argv[]) {
 
         vorkel::TmainForm window(std::move(environment));
         window.show();
+        window.ui().comportComboBox->setCurrentIndex(0); // shown, not opened
         window.FormKeyDown(Qt::Key_F12); // the service page too
         showConfigurationRead(window);
         showCalibration(window);
