@@ -4,8 +4,10 @@
 #pragma once
 
 #include <filesystem>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vorkel {
 
@@ -21,6 +23,18 @@ struct PortHolder {
 // Processes whose descriptors the user may not read are passed over.
 std::optional<PortHolder> findPortHolder(const std::filesystem::path& device,
                                          const std::filesystem::path& procRoot, int selfPid);
+
+// The file a lock is on, as /proc/locks names it: the device of its file system and its inode.
+struct LockedFile {
+    unsigned major = 0;
+    unsigned minor = 0;
+    std::uint64_t inode = 0;
+};
+
+// The pid that holds a lock on `file` in the text of /proc/locks (lines such as
+// "1: FLOCK  ADVISORY  WRITE 812 00:19:3 0 EOF"; waiters, "->", hold nothing), other than
+// `selfPid`.
+std::optional<int> lockHolderIn(std::string_view locks, const LockedFile& file, int selfPid);
 
 // "ttyUSB0 is in use by ModemManager (pid 812)", or "ttyUSB0 is in use by another program"
 // when no holder can be seen. `port` is the name as the user gave it; a path is shown by its

@@ -1,8 +1,9 @@
 #include "transport/port_holder.h"
 
 #include <cctype>
-#include <cstdio>
+#include <charconv>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <sys/stat.h>
 #include <system_error>
@@ -31,6 +32,25 @@ std::optional<int> pidOf(const std::string& name) {
     return pid;
 }
 
+// "00:19:3": major and minor in hex, the inode in decimal; nothing else.
+std::optional<LockedFile> lockedFileOf(std::string_view field) {
+    LockedFile file;
+    const auto number = [&field](auto& value, int base, bool last) {
+        const char* end = field.data() + field.size();
+        const auto [next, error] = std::from_chars(field.data(), end, value, base);
+        if (error != std::errc{} || next == field.data() || (last ? next != end : next == end || *next != ':')) {
+            return false;
+        }
+        field.remove_prefix(static_cast<std::size_t>(next - field.data()) + (last ? 0 : 1));
+        return true;
+    };
+    if (number(file.major, 16, false) && number(file.minor, 16, false) &&
+        number(file.inode, 10, true)) {
+        return file;
+    }
+    return std::nullopt;
+}
+
 std::string commandName(const fs::path& procRoot, int pid) {
     std::ifstream comm(procRoot / std::to_string(pid) / "comm");
     std::string program;
@@ -38,46 +58,23 @@ std::string commandName(const fs::path& procRoot, int pid) {
     return program.empty() ? "pid " + std::to_string(pid) : program;
 }
 
-// The process that holds a lock on the device, from <procRoot>/locks: lines such as
-// "1: FLOCK  ADVISORY  WRITE 812 00:19:3 0 EOF" (pid, then major:minor in hex and the inode of
-// the locked file). A lock is what keeps the port, where several programs have it open.
+// The process that holds a lock on the device. A lock is what keeps the port, where several
+// programs have it open.
 std::optional<int> lockHolder(const fs::path& device, const fs::path& procRoot, int selfPid) {
-#if defined(__linux__)
     struct stat info {};
     if (::stat(device.c_str(), &info) != 0) {
         return std::nullopt;
     }
-    std::ifstream locks(procRoot / "locks");
-    for (std::string line; std::getline(locks, line);) {
-        if (line.find("->") != std::string::npos) {
-            continue; // a program waiting for the lock, not holding it
-        }
-        std::istringstream fields(line);
-        std::string previous;
-        for (std::string field; fields >> field; previous = field) {
-            unsigned major = 0;
-            unsigned minor = 0;
-            unsigned long long inode = 0;
-            char tail = 0;
-            if (std::sscanf(field.c_str(), "%x:%x:%llu%c", &major, &minor, &inode, &tail) != 3) {
-                continue;
-            }
-            if (major == ::major(info.st_dev) && minor == ::minor(info.st_dev) &&
-                inode == info.st_ino) {
-                const std::optional<int> pid = pidOf(previous);
-                if (pid && *pid != selfPid) {
-                    return pid;
-                }
-            }
-            break;
-        }
-    }
+    std::ifstream file(procRoot / "locks");
+    const std::string locks((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+#if defined(__linux__)
+    return lockHolderIn(locks, LockedFile{::major(info.st_dev), ::minor(info.st_dev), info.st_ino},
+                        selfPid);
 #else
-    (void)device;
-    (void)procRoot;
     (void)selfPid;
-#endif
     return std::nullopt;
+#endif
 }
 
 } // namespace
@@ -107,6 +104,33 @@ std::optional<PortHolder> findPortHolder(const fs::path& device, const fs::path&
                 continue;
             }
             return PortHolder{*pid, commandName(procRoot, *pid)};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<int> lockHolderIn(std::string_view locks, const LockedFile& file, int selfPid) {
+    std::istringstream lines{std::string(locks)};
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("->") != std::string::npos) {
+            continue; // a program waiting for the lock, not holding it
+        }
+        // The pid is the field before the first "major:minor:inode" (hex, hex, decimal).
+        std::istringstream fields(line);
+        std::string previous;
+        for (std::string field; fields >> field; previous = field) {
+            const std::optional<LockedFile> named = lockedFileOf(field);
+            if (!named) {
+                continue;
+            }
+            if (named->major == file.major && named->minor == file.minor &&
+                named->inode == file.inode) {
+                const std::optional<int> pid = pidOf(previous);
+                if (pid && *pid != selfPid) {
+                    return pid;
+                }
+            }
+            break;
         }
     }
     return std::nullopt;
