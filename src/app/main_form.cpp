@@ -135,7 +135,8 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
                          return env_.discoverPorts ? env_.discoverPorts()
                                                    : std::vector<PortEntry>{};
                      },
-                     [this] { return comPort_.isOpen(); }, [this] { return firmware_.isRunning(); },
+                     [this] { return comPort_.isOpen(); },
+                     [this] { return firmware_.phase() != FirmwareTransfer::Phase::Idle; },
                      [this] {
                          firmware_.abandon();
                          enginePanel_.enableCommandControls(true);

@@ -2,9 +2,9 @@
 // watch (port_watch.h) sees the system's ports change.
 //
 // Each port has the name the user reads in the port selector (and the settings store), the
-// path that TComPort::Port opens, and what the adapter says it is. On Windows these come from the registry's SERIALCOMM key; on
-// Linux from sysfs, followed by the virtual sensors that publish themselves in the runtime
-// folder.
+// path that TComPort::Port opens, and what the adapter says it is. On Windows these come from the
+// registry's SERIALCOMM key; on Linux from sysfs, followed by the virtual sensors that publish
+// themselves in the runtime folder.
 #pragma once
 
 #include <cstdint>
@@ -64,10 +64,9 @@ std::string sysfsUsbDescription(const std::filesystem::path& sysfsTtyRoot, const
 //   identities: the links in `byIdFolder` (/dev/serial/by-id), by the device name they point to.
 std::string serialIdentity(const std::filesystem::path& byIdFolder, const std::string& name);
 inline constexpr std::string_view kSerialByIdFolder = "/dev/serial/by-id";
-std::vector<PortEntry> discoverPosixPorts(const std::filesystem::path& sysfsTtyRoot,
-                                          const std::filesystem::path& runtimeDir,
-                                          const std::filesystem::path& byIdFolder =
-                                              std::filesystem::path(kSerialByIdFolder));
+std::vector<PortEntry> discoverPosixPorts(
+    const std::filesystem::path& sysfsTtyRoot, const std::filesystem::path& runtimeDir,
+    const std::filesystem::path& byIdFolder = std::filesystem::path(kSerialByIdFolder));
 
 // $XDG_RUNTIME_DIR, or "/tmp/runtime-" + user name when it is unset (as Qt's runtime location).
 std::filesystem::path userRuntimeDir();

@@ -18,14 +18,16 @@ namespace {
 // " (COM3)" that the selector shows already.
 std::map<std::string, std::string> friendlyNames() {
     std::map<std::string, std::string> names;
-    HDEVINFO devices = ::SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    HDEVINFO devices =
+        ::SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
     if (devices == INVALID_HANDLE_VALUE) {
         return names;
     }
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
     for (DWORD index = 0; ::SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
-        HKEY key = ::SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        HKEY key =
+            ::SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
         if (key == INVALID_HANDLE_VALUE) {
             continue;
         }

@@ -3,8 +3,8 @@
 // the program ("ttyUSB0 is in use by ModemManager (pid 812)") instead of leaving a guess.
 #pragma once
 
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>

@@ -38,7 +38,8 @@ std::optional<LockedFile> lockedFileOf(std::string_view field) {
     const auto number = [&field](auto& value, int base, bool last) {
         const char* end = field.data() + field.size();
         const auto [next, error] = std::from_chars(field.data(), end, value, base);
-        if (error != std::errc{} || next == field.data() || (last ? next != end : next == end || *next != ':')) {
+        if (error != std::errc{} || next == field.data() ||
+            (last ? next != end : next == end || *next != ':')) {
             return false;
         }
         field.remove_prefix(static_cast<std::size_t>(next - field.data()) + (last ? 0 : 1));
@@ -141,8 +142,7 @@ std::string portInUseText(const std::string& port, const std::optional<PortHolde
     if (!holder) {
         return name + " is in use by another program";
     }
-    return name + " is in use by " + holder->program + " (pid " + std::to_string(holder->pid) +
-           ")";
+    return name + " is in use by " + holder->program + " (pid " + std::to_string(holder->pid) + ")";
 }
 
 } // namespace vorkel

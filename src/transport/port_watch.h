@@ -20,7 +20,8 @@ namespace vorkel {
 class PortWatch {
 public:
     // The folders above, for the user's runtime folder.
-    static std::vector<std::filesystem::path> systemFolders(const std::filesystem::path& runtimeDir);
+    static std::vector<std::filesystem::path>
+    systemFolders(const std::filesystem::path& runtimeDir);
 
     // Folders that do not exist yet are watched from when they appear (each change looks
     // again), so that the virtual-ports folder a first virtual sensor makes is seen.

@@ -1,7 +1,6 @@
 // The port watch on Linux: one inotify descriptor for all folders.
-#include "transport/port_watch.h"
-
 #include "transport/port_discovery.h"
+#include "transport/port_watch.h"
 
 #include <cerrno>
 #include <cstdint>

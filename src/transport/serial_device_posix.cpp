@@ -1,7 +1,7 @@
 // POSIX binding of the serial port component: termios for the line, poll() for the receive
 // thread's wait, a pipe to wake it for shutdown.
-#include "transport/serial_device.h"
 #include "transport/port_holder.h"
+#include "transport/serial_device.h"
 #include "transport/termios_line.h"
 
 #include <atomic>
@@ -327,7 +327,9 @@ public:
         return errorText_;
     }
 
-    bool lowLatency() const override { return lowLatency_; }
+    bool lowLatency() const override {
+        return lowLatency_;
+    }
 
 private:
     // A failure for the receive thread to report as a line-error event. Any thread.
@@ -437,8 +439,8 @@ std::unique_ptr<SerialDevice> SerialDevice::open(const std::string& port) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        throw EComError(cannotOpenMessage(
-            port, isBusy(error) ? describeBusy(port, path) : describeError(error)));
+        throw EComError(cannotOpenMessage(port, isBusy(error) ? describeBusy(port, path)
+                                                              : describeError(error)));
     }
     auto fail = [&](const std::string& reason) {
         ::close(fd);
@@ -462,18 +464,18 @@ std::unique_ptr<SerialDevice> SerialDevice::open(const std::string& port) {
     bool lowLatency = false;
 #if defined(__linux__) && defined(TIOCGSERIAL)
     serial_struct serial{};
-    lowLatency = requestLowLatency(SerialFlagsAccess{
-        [&](int& flags) {
-            if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) {
-                return false;
-            }
-            flags = serial.flags;
-            return true;
-        },
-        [&](int flags) {
-            serial.flags = flags;
-            return ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
-        }});
+    lowLatency =
+        requestLowLatency(SerialFlagsAccess{[&](int& flags) {
+                                                if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) {
+                                                    return false;
+                                                }
+                                                flags = serial.flags;
+                                                return true;
+                                            },
+                                            [&](int flags) {
+                                                serial.flags = flags;
+                                                return ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+                                            }});
 #endif
     return std::make_unique<PosixSerialDevice>(port, fd, lowLatency);
 }

@@ -1,10 +1,9 @@
 #include "support/pseudo_terminal.h"
 #include "transport/termios_line.h"
 
+#include <gtest/gtest.h>
 #include <linux/serial.h>
 #include <memory>
-
-#include <gtest/gtest.h>
 
 namespace vorkel {
 namespace {
