@@ -6,6 +6,7 @@
 #include "protocol/frame.h"
 #include "transport/comport.h"
 #include "transport/port_discovery.h"
+#include "transport/port_watch.h"
 
 #include <cstdio>
 
@@ -14,8 +15,10 @@ int main() {
     const Frame poll = buildRequest(CommandCode::ReadLevel, FrameData{4, 0, 0, 0, 0});
     std::printf("%02X %04X %d\n", frameChecksum(poll), crc16(poll), signMagnitude(0x85));
     for (const PortEntry& port : discoverPorts()) {
-        std::printf("%s %s\n", port.name.c_str(), port.path.c_str());
+        std::printf("%s %s\n", portDisplayText(port).c_str(), port.path.c_str());
     }
+    PortWatch watch(PortWatch::systemFolders(userRuntimeDir()));
+    std::printf("%d %d %d\n", watch.handle(), watch.takeChanges(), isPortChangeMessage(nullptr));
     (void)listComPorts();
     (void)listVirtualPorts(userRuntimeDir());
     (void)crc16OfFile("core_link_check.exe");

@@ -1,5 +1,6 @@
 #include "app/engine_panel.h"
 
+#include "app/port_panel.h"
 #include "ui_TmainForm.h"
 
 namespace vorkel {
@@ -40,7 +41,10 @@ int EnginePanel::selectedPortIndex() const {
 }
 
 std::string EnginePanel::selectedPortText() const {
-    return ui_.comportComboBox->currentText().toStdString();
+    // The name alone: the entry's text also says what the adapter is.
+    const QComboBox& box = *ui_.comportComboBox;
+    return box.currentIndex() < 0 ? std::string()
+                                  : PortPanel::portName(box, box.currentIndex()).toStdString();
 }
 
 } // namespace vorkel

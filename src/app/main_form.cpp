@@ -78,6 +78,7 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
           *ui_, litersLookup_,
           LitersPanelServices{[this](std::string_view key) { return localization_.translate(key); },
                               [this](const QString& message) { log_->writeLog(message); }})
+    , portPanel_(*ui_)
     , engine_(mainTimer_, scheduledPacketTimer_, portAdapter_, enginePanel_,
               EngineServices{
                   [this](std::string_view key) { return localization_.translate(key); },
@@ -127,7 +128,22 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
     , calibrationPoints_(engine_, calibrationPanel_, calibrationServices())
     , calibrationBackup_(engine_, calibrationPoints_, calibrationPanel_, calibrationServices())
     , calibrationTable_(calibrationPanel_, calibrationServices())
-    , litersLookup_(systemDecimalSeparator()) {
+    , litersLookup_(systemDecimalSeparator())
+    , livePorts_(engine_, portPanel_, portRefreshTimer_,
+                 LivePortsServices{
+                     [this] {
+                         return env_.discoverPorts ? env_.discoverPorts()
+                                                   : std::vector<PortEntry>{};
+                     },
+                     [this] { return comPort_.isOpen(); },
+                     [this] { return firmware_.phase() != FirmwareTransfer::Phase::Idle; },
+                     [this] {
+                         firmware_.abandon();
+                         enginePanel_.enableCommandControls(true);
+                         engine_.enableStartFlash(true); // off while the port is gone
+                     },
+                     [this](std::string_view key) { return localization_.translate(key); },
+                     [this](const std::string& message) { log_->writeLog(fromUtf8(message)); }}) {
     ui_->setupUi(this);
     log_ = std::make_unique<EventLog>(*ui_->logListBox, env_.logFile, env_.timeOfDay);
     savetarDialog_ = {kSavetarDialogTitle, kSavetarDialogFilter};
@@ -156,8 +172,9 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
     calibrationPanel_.connectTo(calibrationPoints_, calibrationBackup_, calibrationTable_);
     litersPanel_.connectTo();
     connect(ui_->clearlogButton, &QPushButton::clicked, this, &TmainForm::clearlogButtonClick);
-    connect(ui_->comportComboBox, &QComboBox::activated, this,
-            [this] { engine_.comportComboBoxChange(); });
+    portPanel_.connectTo(livePorts_, env_.watchedFolders
+                                         ? *env_.watchedFolders
+                                         : PortWatch::systemFolders(userRuntimeDir()));
 
     FormCreate();
     qApp->installEventFilter(this);
@@ -234,6 +251,7 @@ void TmainForm::FormCreate() {
     comPort_.ReceiveMode = rmRAW;
     comPort_.WinQSizeIn = 16;
     comPort_.WinQSizeOut = 16;
+    comPort_.OnPortClose = [this](TComPort&) { livePorts_.portClosed(); };
     comPort_.ReceiveCallBack = [this](const ByteString& data) { engine_.ReceiveData(data); };
     engine_.start();
 
@@ -272,21 +290,14 @@ void TmainForm::placeLanguageSelector() {
 }
 
 void TmainForm::fillPortSelector(const QString& storedPort) {
-    ports_ = env_.discoverPorts ? env_.discoverPorts() : std::vector<PortEntry>{};
-    engine_.setPortList(ports_);
-    ui_->comportComboBox->clear();
-    for (const PortEntry& port : ports_) {
-        ui_->comportComboBox->addItem(fromUtf8(port.name));
-    }
-    if (ports_.empty()) {
+    // Exact match, letter case included; no match selects nothing and opens nothing now, and
+    // the stored port is opened when it appears.
+    livePorts_.start(storedPort.toStdString());
+    if (livePorts_.ports().empty()) {
         const QString message = localization_.getTranslation("rsComPortsNotFound");
         log_->writeLog(message);
         localization_.showErrorBox(message);
-        return;
     }
-    // Exact match, letter case included; no match selects nothing and opens nothing.
-    ui_->comportComboBox->setCurrentIndex(
-        ui_->comportComboBox->findText(storedPort, Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
 void TmainForm::loadSettings() {
@@ -354,7 +365,7 @@ std::uint32_t TmainForm::selectedLanguageId() const {
 
 void TmainForm::saveSettings() {
     QSettings& settings = *env_.settings;
-    settings.setValue(key::kPort, ui_->comportComboBox->currentText());
+    settings.setValue(key::kPort, fromUtf8(livePorts_.portToStore()));
     settings.setValue(key::kFlashFileName,
                       QString::fromStdU16String(firmware_.firmwarePath().u16string()));
     settings.setValue(key::kTab, ui_->mainPageControl->currentIndex());

@@ -13,10 +13,12 @@
 #include "app/liters_panel.h"
 #include "app/localization.h"
 #include "app/multiplier_panel.h"
+#include "app/port_panel.h"
 #include "app/qt_engine_timer.h"
 #include "app/readings_panel.h"
 #include "protocol/com_port_adapter.h"
 #include "protocol/exchange_engine.h"
+#include "protocol/live_ports.h"
 #include "sensor/configuration_flow.h"
 #include "sensor/level_filter_parameters.h"
 #include "sensor/multiplier_flow.h"
@@ -46,6 +48,8 @@ struct MainFormEnvironment {
     bool announceLogFile = false;               // elsewhere: the run's first line tells where
     std::optional<QByteArray> translationTable; // the TRANSLATION resource, if any
     std::function<std::vector<PortEntry>()> discoverPorts;
+    // Where ports come and go (the port watch's folders; the system's when empty).
+    std::optional<std::vector<std::filesystem::path>> watchedFolders;
     std::string buildIdentifier = "0000";     // CRC-16 of the executable, 4 hex digits
     std::function<std::uint32_t()> tickCount; // milliseconds
     std::function<TimeOfDay()> timeOfDay = currentTimeOfDay;
@@ -77,6 +81,7 @@ public:
     MultiplierFlow& multiplier() { return multiplier_; }
     FirmwareTransfer& firmware() { return firmware_; }
     FirmwarePanel& firmwarePanel() { return firmwarePanel_; }
+    LivePorts& livePorts() { return livePorts_; }
     const LevelFilterParameters& levelFilterParameters() const { return filter_; }
     const FileDialogTexts& savetarDialog() const { return savetarDialog_; }
     const FileDialogTexts& openFlashDialog() const { return openFlashDialog_; }
@@ -110,13 +115,13 @@ private:
     std::unique_ptr<EventLog> log_;
     std::uint32_t languageId_ = kDefaultLanguageId;
     LevelFilterParameters filter_;
-    std::vector<PortEntry> ports_;
     FileDialogTexts savetarDialog_;
     FileDialogTexts openFlashDialog_;
     bool destroyed_ = false;
 
     QtEngineTimer mainTimer_;
     QtEngineTimer scheduledPacketTimer_;
+    QtEngineTimer portRefreshTimer_;
     TComPort comPort_;
     ComPortAdapter portAdapter_;
     // Binders first: the engine and the flows report through them.
@@ -127,6 +132,7 @@ private:
     FirmwarePanel firmwarePanel_;
     CalibrationPanel calibrationPanel_;
     LitersPanel litersPanel_;
+    PortPanel portPanel_;
     ExchangeEngine engine_;
     MultiplierFlow multiplier_;
     LiveReadings liveReadings_;
@@ -136,6 +142,7 @@ private:
     CalibrationBackup calibrationBackup_;
     CalibrationTable calibrationTable_;
     LitersLookup litersLookup_;
+    LivePorts livePorts_;
 };
 
 // Runs jobs of the serial port's receive thread on the Qt event loop of the main thread.

@@ -230,6 +230,16 @@ void ExchangeEngine::comportComboBoxChange() {
     });
 }
 
+std::string ExchangeEngine::openQuietly() {
+    searching_ = true; // the same adapter, but whatever is behind it is to be found again
+    try {
+        reopenPort();
+    } catch (const EComError& error) {
+        return error.what();
+    }
+    return {};
+}
+
 void ExchangeEngine::ScheduledPacketTimerTimer() {
     scheduledPacketTimer_.stop();
     SendCommand(CommandCode::ReadLevel, kPollData, request_state::kLevelPoll);

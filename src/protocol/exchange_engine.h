@@ -77,6 +77,10 @@ public:
     void mainTimerTimer();
     void ScheduledPacketTimerTimer();
     void comportComboBoxChange();
+    // Opens the selected port as start-up does (searching for the sensor, first poll 3 s
+    // later), but shows no box: the failure's text comes back instead, empty when the port
+    // opened. For a port that came back by itself, where nobody asked.
+    std::string openQuietly();
     // The port's receive callback.
     void ReceiveData(const ByteString& data);
 

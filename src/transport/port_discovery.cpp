@@ -33,6 +33,10 @@ void sortByName(std::vector<std::string>& names) {
 
 } // namespace
 
+std::string portDisplayText(const PortEntry& entry) {
+    return entry.description.empty() ? entry.name : entry.name + " \u2014 " + entry.description;
+}
+
 std::string comPortPath(std::string_view name) {
     // The number after the three-letter prefix ("COM"): its leading digits, 0 when none.
     unsigned long number = 0;
@@ -142,11 +146,59 @@ std::vector<PortEntry> listVirtualPorts(const fs::path& runtimeDir) {
     return entries;
 }
 
-std::vector<PortEntry> discoverPosixPorts(const fs::path& sysfsTtyRoot,
-                                          const fs::path& runtimeDir) {
+namespace {
+
+std::string firstLine(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) {
+        line.pop_back();
+    }
+    return line;
+}
+
+} // namespace
+
+std::string sysfsUsbDescription(const fs::path& sysfsTtyRoot, const std::string& name) {
+    // <tty>/device is the USB interface (ttyACM) or the usb-serial port below it (ttyUSB); the
+    // USB device that carries the names is a few folders up.
+    std::error_code error;
+    fs::path folder = fs::canonical(sysfsTtyRoot / name / "device", error);
+    for (int up = 0; !error && up < 4 && folder.has_relative_path(); ++up) {
+        if (fs::exists(folder / "idVendor", error)) {
+            const std::string product = firstLine(folder / "product");
+            const std::string maker = firstLine(folder / "manufacturer");
+            if (product.empty()) {
+                return maker;
+            }
+            return maker.empty() ? product : product + " (" + maker + ")";
+        }
+        folder = folder.parent_path();
+    }
+    return {};
+}
+
+std::string serialIdentity(const fs::path& byIdFolder, const std::string& name) {
+    std::error_code error;
+    for (fs::directory_iterator it(byIdFolder, error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code linkError;
+        const fs::path target = fs::read_symlink(it->path(), linkError);
+        if (!linkError && target.filename() == name) {
+            return it->path().filename().string();
+        }
+    }
+    return {};
+}
+
+std::vector<PortEntry> discoverPosixPorts(const fs::path& sysfsTtyRoot, const fs::path& runtimeDir,
+                                          const fs::path& byIdFolder) {
     std::vector<PortEntry> entries;
     for (const std::string& name : listSysfsSerialPorts(sysfsTtyRoot)) {
-        entries.push_back(PortEntry{name, name}); // TComPort opens it as "/dev/" + name
+        // TComPort opens it as "/dev/" + name.
+        entries.push_back(PortEntry{name, name, sysfsUsbDescription(sysfsTtyRoot, name),
+                                    serialIdentity(byIdFolder, name)});
     }
     for (PortEntry& entry : listVirtualPorts(runtimeDir)) {
         entries.push_back(std::move(entry));

@@ -1,9 +1,10 @@
-// Port discovery: the computer's serial ports, listed once at start-up.
+// Port discovery: the computer's serial ports, listed at start-up and again whenever the port
+// watch (port_watch.h) sees the system's ports change.
 //
-// Each port has the name the user reads in the port selector (and the settings store) and the
-// path that TComPort::Port opens. On Windows these come from the registry's SERIALCOMM key; on
-// Linux from sysfs, followed by the virtual sensors that publish themselves in the runtime
-// folder.
+// Each port has the name the user reads in the port selector (and the settings store), the
+// path that TComPort::Port opens, and what the adapter says it is. On Windows these come from the
+// registry's SERIALCOMM key; on Linux from sysfs, followed by the virtual sensors that publish
+// themselves in the runtime folder.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,13 @@ namespace vorkel {
 struct PortEntry {
     std::string name; // shown to the user, stored as the `port` setting
     std::string path; // given to TComPort::Port
+    // What the adapter is, as its maker names it: "FT232R USB UART (FTDI)" (USB product and
+    // manufacturer on Linux, the device's friendly name on Windows); empty when unknown.
+    std::string description = {};
+    // What stays the same when the adapter comes back under another number: its
+    // /dev/serial/by-id name on Linux (maker, product, serial number, interface); empty when
+    // the system gives none.
+    std::string identity = {};
 
     friend bool operator==(const PortEntry&, const PortEntry&) = default;
 };
@@ -27,6 +35,9 @@ std::vector<std::string> listComPorts();
 
 // The port list of this computer, in selector order.
 std::vector<PortEntry> discoverPorts();
+
+// The selector's text of an entry: "ttyUSB0 — FT232R USB UART (FTDI)", or the name alone.
+std::string portDisplayText(const PortEntry& entry);
 
 // Windows name rules. COM10 and above need the "\\.\" device prefix; the selector shows the
 // name without it.
@@ -48,8 +59,14 @@ std::vector<std::string> listSysfsSerialPorts(const std::filesystem::path& sysfs
 //   pseudo-terminal, shown by its name, opened through its full path. Nothing at all unless
 //   both folders pass runtimeDirRefusal.
 std::vector<PortEntry> listVirtualPorts(const std::filesystem::path& runtimeDir);
-std::vector<PortEntry> discoverPosixPorts(const std::filesystem::path& sysfsTtyRoot,
-                                          const std::filesystem::path& runtimeDir);
+//   descriptions: the USB device above <sysfsTtyRoot>/<name>/device, "product (manufacturer)".
+std::string sysfsUsbDescription(const std::filesystem::path& sysfsTtyRoot, const std::string& name);
+//   identities: the links in `byIdFolder` (/dev/serial/by-id), by the device name they point to.
+std::string serialIdentity(const std::filesystem::path& byIdFolder, const std::string& name);
+inline constexpr std::string_view kSerialByIdFolder = "/dev/serial/by-id";
+std::vector<PortEntry> discoverPosixPorts(
+    const std::filesystem::path& sysfsTtyRoot, const std::filesystem::path& runtimeDir,
+    const std::filesystem::path& byIdFolder = std::filesystem::path(kSerialByIdFolder));
 
 // $XDG_RUNTIME_DIR, or "/tmp/runtime-" + user name when it is unset (as Qt's runtime location).
 std::filesystem::path userRuntimeDir();

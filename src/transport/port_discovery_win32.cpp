@@ -1,10 +1,64 @@
 // Port discovery on Windows: the values of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, whose data are
-// the port names (COM3, COM12), in the order the registry enumerates them.
+// the port names (COM3, COM12), in the order the registry enumerates them; the friendly names
+// of the ports' devices (SetupAPI) say what each adapter is.
 #include "transport/port_discovery.h"
 #include "transport/win32_text.h"
 
 #include <cstdlib>
+#include <map>
 #include <windows.h>
+// After windows.h:
+#include <devguid.h>
+#include <setupapi.h>
+
+namespace vorkel {
+namespace {
+
+// "USB Serial Port (COM3)" for COM3, from the present devices of the Ports class, without the
+// " (COM3)" that the selector shows already.
+std::map<std::string, std::string> friendlyNames() {
+    std::map<std::string, std::string> names;
+    HDEVINFO devices =
+        ::SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    if (devices == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; ::SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
+        HKEY key =
+            ::SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        if (key == INVALID_HANDLE_VALUE) {
+            continue;
+        }
+        wchar_t port[64] = {};
+        DWORD portSize = sizeof port - sizeof(wchar_t);
+        DWORD type = 0;
+        const LONG read = ::RegQueryValueExW(key, L"PortName", nullptr, &type,
+                                             reinterpret_cast<BYTE*>(port), &portSize);
+        ::RegCloseKey(key);
+        wchar_t friendly[256] = {};
+        if (read != ERROR_SUCCESS || type != REG_SZ ||
+            !::SetupDiGetDeviceRegistryPropertyW(devices, &device, SPDRP_FRIENDLYNAME, nullptr,
+                                                 reinterpret_cast<BYTE*>(friendly),
+                                                 sizeof friendly - sizeof(wchar_t), nullptr)) {
+            continue;
+        }
+        const std::string name = win32::narrow(port);
+        std::string text = win32::narrow(friendly);
+        const std::string suffix = " (" + name + ")";
+        if (text.size() > suffix.size() &&
+            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            text.resize(text.size() - suffix.size());
+        }
+        names[name] = text;
+    }
+    ::SetupDiDestroyDeviceInfoList(devices);
+    return names;
+}
+
+} // namespace
+} // namespace vorkel
 
 namespace vorkel {
 
@@ -40,7 +94,14 @@ std::vector<std::string> listComPorts() {
 }
 
 std::vector<PortEntry> discoverPorts() {
-    return portEntriesFromComNames(listComPorts());
+    std::vector<PortEntry> entries = portEntriesFromComNames(listComPorts());
+    const std::map<std::string, std::string> friendly = friendlyNames();
+    for (PortEntry& entry : entries) {
+        if (const auto found = friendly.find(entry.name); found != friendly.end()) {
+            entry.description = found->second;
+        }
+    }
+    return entries;
 }
 
 std::filesystem::path userRuntimeDir() {

@@ -87,6 +87,10 @@ public:
     // reported (a write the device did not take, the device gone); empty when that event was
     // an ordinary line error (framing, parity, overrun, break).
     virtual std::string errorText() const { return {}; }
+
+    // Whether the driver hands received bytes on at once (a USB adapter in low-latency mode);
+    // false where the device has no such mode or refused it.
+    virtual bool lowLatency() const { return false; }
 };
 
 // "TCOMPORT : cannot open <port>\r<reason>": the message of every failed open.

@@ -1,5 +1,6 @@
 // POSIX binding of the serial port component: termios for the line, poll() for the receive
 // thread's wait, a pipe to wake it for shutdown.
+#include "transport/port_holder.h"
 #include "transport/serial_device.h"
 #include "transport/termios_line.h"
 
@@ -42,6 +43,16 @@ std::string describeError(int error) {
         text += " (the port is in use by another program)";
     }
     return text;
+}
+
+// Why the port is busy, with the program that holds it when the user may see it (a modem
+// manager probing a new adapter is the usual one).
+std::string describeBusy(const std::string& port, const std::string& path) {
+    return portInUseText(port, findPortHolder(path, "/proc", static_cast<int>(::getpid())));
+}
+
+bool isBusy(int error) {
+    return error == EBUSY || error == EWOULDBLOCK;
 }
 
 struct Pipe {
@@ -141,9 +152,10 @@ private:
 
 class PosixSerialDevice final : public SerialDevice {
 public:
-    PosixSerialDevice(std::string port, int fd)
+    PosixSerialDevice(std::string port, int fd, bool lowLatency)
         : port_(std::move(port))
-        , fd_(fd) {
+        , fd_(fd)
+        , lowLatency_(lowLatency) {
 #if defined(__linux__)
         if (::ioctl(fd_, TIOCGICOUNT, &counts_) == 0) {
             modemWatcher_.emplace(fd_, notifyPipe_);
@@ -315,6 +327,10 @@ public:
         return errorText_;
     }
 
+    bool lowLatency() const override {
+        return lowLatency_;
+    }
+
 private:
     // A failure for the receive thread to report as a line-error event. Any thread.
     void reportFailure(const std::string& text) {
@@ -402,6 +418,7 @@ private:
 
     std::string port_;
     int fd_;
+    bool lowLatency_;
     Pipe wakePipe_;       // the stop
     Pipe notifyPipe_;     // a modem-line change (watcher thread) or a failure (owner's thread)
     bool hungUp_ = false; // receive thread only: the device is no longer waited on
@@ -421,7 +438,9 @@ std::unique_ptr<SerialDevice> SerialDevice::open(const std::string& port) {
     const std::string path = port.find('/') == std::string::npos ? "/dev/" + port : port;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        throw EComError(cannotOpenMessage(port, describeError(errno)));
+        const int error = errno;
+        throw EComError(cannotOpenMessage(port, isBusy(error) ? describeBusy(port, path)
+                                                              : describeError(error)));
     }
     auto fail = [&](const std::string& reason) {
         ::close(fd);
@@ -434,14 +453,31 @@ std::unique_ptr<SerialDevice> SerialDevice::open(const std::string& port) {
     // a second configurator (and other tools that lock) even then.
     ::ioctl(fd, TIOCEXCL);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        fail(describeError(errno));
+        const int error = errno;
+        fail(isBusy(error) ? describeBusy(port, path) : describeError(error));
     }
     // DTR and RTS down, as the sensor's converters expect; devices without modem lines refuse
     // this, which is fine.
     const int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIC, &lines);
     ::tcflush(fd, TCIOFLUSH);
-    return std::make_unique<PosixSerialDevice>(port, fd);
+    bool lowLatency = false;
+#if defined(__linux__) && defined(TIOCGSERIAL)
+    serial_struct serial{};
+    lowLatency =
+        requestLowLatency(SerialFlagsAccess{[&](int& flags) {
+                                                if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) {
+                                                    return false;
+                                                }
+                                                flags = serial.flags;
+                                                return true;
+                                            },
+                                            [&](int flags) {
+                                                serial.flags = flags;
+                                                return ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+                                            }});
+#endif
+    return std::make_unique<PosixSerialDevice>(port, fd, lowLatency);
 }
 
 } // namespace vorkel

@@ -2,6 +2,10 @@
 
 #include <optional>
 
+#if defined(__linux__)
+#include <linux/serial.h>
+#endif
+
 namespace vorkel {
 namespace {
 
@@ -98,6 +102,22 @@ std::string applyLineSettings(termios& tio, const LineSettings& settings) {
     ::cfsetispeed(&tio, *speed);
     ::cfsetospeed(&tio, *speed);
     return {};
+}
+
+bool requestLowLatency(const SerialFlagsAccess& access) {
+#if defined(ASYNC_LOW_LATENCY)
+    int flags = 0;
+    if (!access.get(flags)) {
+        return false;
+    }
+    if ((flags & ASYNC_LOW_LATENCY) != 0) {
+        return true;
+    }
+    return access.set(flags | ASYNC_LOW_LATENCY);
+#else
+    (void)access;
+    return false;
+#endif
 }
 
 } // namespace vorkel

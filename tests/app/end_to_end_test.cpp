@@ -9,6 +9,11 @@
 #include "support/window_end_to_end.h"
 
 #include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -119,21 +124,63 @@ TEST_F(EndToEnd, aCorruptedChecksumIsReportedOnce) {
     EXPECT_EQ(boxes.shown.size(), 1u);
 }
 
-TEST_F(EndToEnd, anUnpluggedSensorIsOneMessageAndChoosingThePortAgainReconnects) {
-    startSensor();
-    startConfigurator();
+TEST_F(EndToEnd, aSensorThatComesAndGoesIsFollowedAndReopenedByItself) {
+    startConfigurator(); // no sensor yet: no ports
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(ui().comportComboBox->count(), 0);
+
+    startSensor(); // appears, and is the stored port
+    ASSERT_TRUE(waitFor([&] { return ui().comportComboBox->count() == 1; }, 2s));
+    EXPECT_EQ(ui().comportComboBox->currentText(), "VSENSOR1");
     ASSERT_TRUE(waitFor([&] { return connected(); }, kFirstPoll + kSlack));
-    sim->signal(SIGTERM); // the port disappears with it
+    EXPECT_EQ(logCount("Port appeared and was opened: VSENSOR1"), 1);
+
+    sim->signal(SIGTERM); // unplugged: the port disappears with it
     ASSERT_TRUE(sim->waitForExit().has_value());
-    ASSERT_TRUE(waitFor([&] { return !boxes.shown.empty(); }, 2 * kReplyTimeout + kSlack));
-    EXPECT_TRUE(boxes.shown[0].text.startsWith("TCOMPORT : cannot open "));
-    QTest::qWait(static_cast<int>(2 * kReplyTimeout.count()));
-    EXPECT_EQ(boxes.shown.size(), 1u); // silent until a port is chosen: no box every 2 s
+    ASSERT_TRUE(waitFor([&] { return boxes.shown.size() == 2; },
+                        kPollInterval + 2 * kReplyTimeout + kSlack));
+    EXPECT_TRUE(boxes.shown[1].text.startsWith("TCOMPORT : cannot open "));
+    ASSERT_TRUE(waitFor([&] { return ui().comportComboBox->count() == 0; }, kSlack));
 
     startSensor(); // plugged in again, under the same name
-    window->engine().comportComboBoxChange();
     ASSERT_TRUE(waitFor([&] { return connected(); }, kFirstPoll + kSlack));
-    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(logCount("Port appeared and was opened: VSENSOR1"), 2);
+    const int seen = polls();
+    ASSERT_TRUE(waitFor([&] { return polls() >= seen + 2; }, 2 * kReplyTimeout + kSlack));
+    EXPECT_EQ(boxes.shown.size(), 2u); // the unplug's one box, no other
+}
+
+TEST_F(EndToEnd, aPortHeldByAnotherProgramNamesIt) {
+    startSensor();
+    // Another program keeps the port: a child of this one, holding a lock on it.
+    const std::string port = (runtime / kVirtualPortsFolder / "VSENSOR1").string();
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY);
+        const char ok = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 1 : 0;
+        [[maybe_unused]] const ssize_t n = ::write(ready[1], &ok, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    std::ifstream comm("/proc/self/comm");
+    std::string program;
+    std::getline(comm, program);
+
+    startConfigurator();
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ASSERT_EQ(ok, 1);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              QString::fromStdString("TCOMPORT : cannot open " + port + "\rVSENSOR1 is in use by " +
+                                     program + " (pid " + std::to_string(holder) + ")"));
 }
 
 } // namespace

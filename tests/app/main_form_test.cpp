@@ -30,7 +30,7 @@ protected:
         std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
     RecordingBoxes boxes;
     std::vector<PortEntry> ports{{"COM3", (dir / "COM3").string()},
-                                 {"ttyUSB0", (dir / "ttyUSB0").string()}};
+                                 {"ttyUSB0", (dir / "ttyUSB0").string(), "FT232R USB UART (FTDI)"}};
     std::optional<QByteArray> table = test::shippedTranslation();
     std::filesystem::path logFile = dir / "log.txt";
     std::unique_ptr<TmainForm> window;
@@ -209,7 +209,8 @@ TEST_F(MainForm, choosingALanguageWarnsInThatLanguageAndTakesEffectNextTime) {
 TEST_F(MainForm, reselectsTheStoredPortByItsExactName) {
     settings->setValue(key::kPort, "ttyUSB0");
     start();
-    EXPECT_EQ(ui().comportComboBox->currentText(), "ttyUSB0");
+    // The entry says what the adapter is; the setting keeps the name alone.
+    EXPECT_EQ(ui().comportComboBox->currentText(), "ttyUSB0 \u2014 FT232R USB UART (FTDI)");
     // It was opened (and, the device being absent, the failure was shown).
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].title, " Error!");

@@ -299,13 +299,15 @@ TEST_F(ShippedTable, hasEveryMessageInEveryLanguage) {
         "rsReverseFrom", "rsTo", "rsReceivedData", "rsSent", "rsComPortsNotFound",
         "rsConfiguratorLaunched", "rsConfiguratorClosed", "rsWarningTitle", "rsErrorHeader",
         "rsMessageTitle", "rsEmptyAboveFull", "rsCannotOpenfirmware", "rsFirmwareUpdateStarted",
-        "rsDeviceAttached", "rsEnterLitersValue", "rsAwaitingFirmwareUpdate", "rsDateFormat",
+        "rsDeviceAttached", "rsPortReopened", "rsEnterLitersValue", "rsAwaitingFirmwareUpdate", "rsDateFormat",
         "rsTKoeffUpdated", "rsConnectingToPort", "rsDeviceTimeout", "rsResponseNotReceived",
         "rsInvalidResponseLength", "rsInvalidResponseChecksum", "rsInvalidResponse",
         "rsCalibrationWritten", "rsCalibrationNotSaved", "rsCalibrationFileUnreadable",
-        "rsReplaceExistingFile", "rsLitersKeyNotInteger", "rsLitersValueNotNumber", "rsDeviceConfigurationSet", "rsEmptyTarDone", "rsFullTarDone",
-        "rsFirmwareUpdateSuccess", "rsFlashErrorsCounted", "rsFlashingProgress",
-        "rsFlashVerificationError", "rsFlashLastWordMismatch", "rsNumberEntered", "rsValidNumberFrom", "rsValidNumberTo",
+        "rsReplaceExistingFile", "rsLitersKeyNotInteger", "rsLitersValueNotNumber",
+        "rsDeviceConfigurationSet", "rsEmptyTarDone", "rsFullTarDone", "rsFirmwareUpdateSuccess",
+        "rsFlashErrorsCounted", "rsFlashAbandonedPortLost", "rsFlashingProgress",
+        "rsFlashVerificationError", "rsFlashLastWordMismatch", "rsNumberEntered",
+        "rsValidNumberFrom", "rsValidNumberTo",
         "rsAbout"};
     // clang-format on
     for (const std::uint32_t id : {0x19u, 0x09u, 0x16u, 0x40Au}) {

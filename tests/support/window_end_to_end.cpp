@@ -40,7 +40,10 @@ void WindowEndToEnd::startConfigurator() {
     environment.boxes = &boxes;
     environment.logFile = dir / "log.txt";
     environment.translationTable = shippedTranslation();
-    environment.discoverPorts = [this] { return discoverPosixPorts(dir / "no-sysfs", runtime); };
+    environment.discoverPorts = [this] {
+        return discoverPosixPorts(dir / "no-sysfs", runtime, dir / "no-by-id");
+    };
+    environment.watchedFolders = {{runtime, runtime / kVirtualPortsFolder}};
     environment.buildIdentifier = "3FA9";
     environment.tickCount = [] {
         return static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch());

@@ -556,6 +556,18 @@ TEST(SensorModelFaults, paceTakesTenBitTimesPerByteForTheRequestAndTheReply) {
     EXPECT_EQ(bench.model.takeOutput(10ms + 12501us).size(), 1u);
 }
 
+TEST(SensorModelFaults, anAdapterHoldsEachPacedReplyBackInOnePiece) {
+    SimOptions options = steadyOptions();
+    options.pace = true;
+    options.adapterHoldBack = 16ms;
+    Bench bench(options);
+    // The reply's last byte crosses the wire at 8334 us; the computer gets all eight 16 ms on.
+    EXPECT_TRUE(bench.ask(poll(), 0ms).empty());
+    EXPECT_EQ(bench.model.nextOutputTime(), 8334us + 16ms);
+    EXPECT_TRUE(bench.model.takeOutput(8333us + 16ms).empty());
+    EXPECT_EQ(bench.model.takeOutput(8334us + 16ms).size(), kFrameSize);
+}
+
 TEST(SensorModelFaults, paceFollowsTheSensorsBitRate) {
     SimOptions options = steadyOptions();
     options.pace = true;

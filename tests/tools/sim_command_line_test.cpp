@@ -62,6 +62,7 @@ TEST(SensorSimCommandLine, everyOptionReachesItsField) {
                                            "--chunked",
                                            "--garbage",
                                            "--pace",
+                                           "--hold-back-ms=16",
                                            "--seed",
                                            "99",
                                            "--level",
@@ -96,6 +97,7 @@ TEST(SensorSimCommandLine, everyOptionReachesItsField) {
     EXPECT_EQ(options.name, "TANK2");
     EXPECT_EQ(sensor.configuration[0], 0x02 | mode_bit::kBitrate9600);
     EXPECT_EQ(sensor.restartTime, 0ms);
+    EXPECT_EQ(sensor.adapterHoldBack, 16ms);
     EXPECT_TRUE(sensor.bootloader);
     EXPECT_TRUE(sensor.powerOn);
     EXPECT_EQ(sensor.replyDelay, 25ms);

@@ -1,6 +1,8 @@
 #include "support/pseudo_terminal.h"
 #include "support/temp_dir.h"
 #include "transport/port_discovery.h"
+#include "transport/port_holder.h"
+#include "transport/port_watch.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <random>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace vorkel {
@@ -192,11 +196,98 @@ TEST_F(FakeSystem, aRuntimeFolderOfAnotherUserOrNoFolderIsRefused) {
 TEST_F(FakeSystem, serialPortsComeBeforeVirtualOnes) {
     addTty("ttyUSB0", true);
     addVirtual("VSENSOR1");
-    const std::vector<PortEntry> entries = discoverPosixPorts(sysfs, runtime);
+    const std::vector<PortEntry> entries = discoverPosixPorts(sysfs, runtime, root / "by-id");
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0], (PortEntry{"ttyUSB0", "ttyUSB0"}));
     EXPECT_EQ(entries[1].name, "VSENSOR1");
     EXPECT_EQ(entries[1].path, (runtime / kVirtualPortsFolder / "VSENSOR1").string());
+}
+
+TEST_F(FakeSystem, usbAdaptersSayWhatTheyAreAndWhoTheyAre) {
+    // ttyUSB: device -> the usb-serial port below the interface; ttyACM: device -> the
+    // interface. The names sit on the USB device above.
+    const auto usbDevice = [&](const std::string& id, const std::string& product,
+                               const std::string& maker) {
+        const fs::path folder = root / "sys/devices/usb1" / id;
+        fs::create_directories(folder / (id + ":1.0/port"));
+        std::ofstream(folder / "idVendor") << "0403\n";
+        if (!product.empty()) {
+            std::ofstream(folder / "product") << product << "\n";
+        }
+        if (!maker.empty()) {
+            std::ofstream(folder / "manufacturer") << maker << "\n";
+        }
+        return folder / (id + ":1.0");
+    };
+    addTty("ttyUSB0", false);
+    addTty("ttyACM0", false);
+    addTty("ttyS0", true, 4);
+    fs::create_directory_symlink(usbDevice("1-1", "FT232R USB UART", "FTDI") / "port",
+                                 sysfs / "ttyUSB0" / "device");
+    fs::create_directory_symlink(usbDevice("1-2", "CDC RS-485", ""), sysfs / "ttyACM0" / "device");
+    fs::create_directories(root / "by-id");
+    fs::create_symlink("../../ttyUSB0", root / "by-id" / "usb-FTDI_FT232R_A50285BI-if00-port0");
+
+    const std::vector<PortEntry> entries = discoverPosixPorts(sysfs, runtime, root / "by-id");
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0], (PortEntry{"ttyACM0", "ttyACM0", "CDC RS-485", ""}));
+    EXPECT_EQ(entries[1], (PortEntry{"ttyS0", "ttyS0", "", ""}));
+    EXPECT_EQ(entries[2], (PortEntry{"ttyUSB0", "ttyUSB0", "FT232R USB UART (FTDI)",
+                                     "usb-FTDI_FT232R_A50285BI-if00-port0"}));
+    EXPECT_EQ(portDisplayText(entries[2]), "ttyUSB0 \u2014 FT232R USB UART (FTDI)");
+    EXPECT_EQ(portDisplayText(entries[1]), "ttyS0");
+}
+
+TEST_F(FakeSystem, theWatchWakesForPortsThatComeAndGoAlsoInAFolderMadeLater) {
+    fs::remove(published);
+    PortWatch watch({runtime, runtime / kVirtualPortsFolder});
+    ASSERT_GE(watch.handle(), 0);
+    EXPECT_FALSE(watch.takeChanges());
+    fs::create_directory(published); // the first virtual sensor makes it
+    EXPECT_TRUE(watch.takeChanges());
+    addVirtual("VSENSOR1");
+    EXPECT_TRUE(watch.takeChanges());
+    fs::remove(published / "VSENSOR1");
+    EXPECT_TRUE(watch.takeChanges());
+    EXPECT_FALSE(watch.takeChanges());
+}
+
+TEST_F(FakeSystem, aBusyPortNamesTheProcessThatHoldsIt) {
+    // /proc as far as the search reads it: a process with the device among its descriptors,
+    // one without, our own (passed over), and one whose descriptors may not be read.
+    const fs::path proc = root / "proc";
+    const auto process = [&](int pid, const std::string& comm, const fs::path& open) {
+        const fs::path folder = proc / std::to_string(pid);
+        fs::create_directories(folder / "fd");
+        std::ofstream(folder / "comm") << comm << "\n";
+        fs::create_symlink(open, folder / "fd" / "3");
+    };
+    addVirtual("VSENSOR1");
+    process(7, "bash", "/dev/null");
+    process(99, "configurator", pty.path());
+    process(812, "ModemManager", pty.path());
+    fs::create_directories(proc / "900");
+    fs::create_directories(proc / "self");
+
+    const auto holder = findPortHolder(published / "VSENSOR1", proc, 99);
+    EXPECT_EQ(holder, (PortHolder{812, "ModemManager"}));
+    EXPECT_EQ(portInUseText("ttyUSB0", holder), "ttyUSB0 is in use by ModemManager (pid 812)");
+    EXPECT_EQ(findPortHolder(published / "VSENSOR1", proc, 812), (PortHolder{99, "configurator"}));
+    EXPECT_EQ(findPortHolder(runtime, proc, 99), std::nullopt);
+
+    // Where a lock says who keeps the port, that one is named.
+    struct stat info {};
+    ASSERT_EQ(::stat(pty.path().c_str(), &info), 0);
+    std::ofstream(proc / "locks") << "1: FLOCK  ADVISORY  WRITE 7 00:01:2 0 EOF\n"
+                                  << "2: -> FLOCK  ADVISORY  WRITE 99 " << std::hex
+                                  << major(info.st_dev) << ":" << minor(info.st_dev) << ":"
+                                  << std::dec << info.st_ino << " 0 EOF\n"
+                                  << "3: FLOCK  ADVISORY  WRITE 7 " << std::hex
+                                  << major(info.st_dev) << ":" << minor(info.st_dev) << ":"
+                                  << std::dec << info.st_ino << " 0 EOF\n";
+    EXPECT_EQ(findPortHolder(published / "VSENSOR1", proc, 99), (PortHolder{7, "bash"}));
+    EXPECT_EQ(portInUseText((published / "VSENSOR1").string(), std::nullopt),
+              "VSENSOR1 is in use by another program");
 }
 
 TEST_F(FakeSystem, missingFoldersGiveNoPorts) {

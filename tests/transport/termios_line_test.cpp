@@ -1,6 +1,9 @@
+#include "support/pseudo_terminal.h"
 #include "transport/termios_line.h"
 
 #include <gtest/gtest.h>
+#include <linux/serial.h>
+#include <memory>
 
 namespace vorkel {
 namespace {
@@ -55,6 +58,49 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TermiosLineRefuses, aBaudRateTheSystemHasNoSpeedFor) {
     termios tio = cookedTerminal();
     EXPECT_EQ(applyLineSettings(tio, LineSettings{12345}), "baud rate 12345 is not supported");
+}
+
+struct LowLatencyCase {
+    const char* name;
+    bool getWorks;
+    int flagsBefore;
+    bool setWorks;
+    bool expected;
+    int flagsSet; // -1: nothing set
+};
+
+class LowLatency : public ::testing::TestWithParam<LowLatencyCase> {};
+
+TEST_P(LowLatency, isAskedForAndRefusalIsNoFailure) {
+    const LowLatencyCase& c = GetParam();
+    int setTo = -1;
+    const SerialFlagsAccess access{[&](int& flags) {
+                                       flags = c.flagsBefore;
+                                       return c.getWorks;
+                                   },
+                                   [&](int flags) {
+                                       setTo = flags;
+                                       return c.setWorks;
+                                   }};
+    EXPECT_EQ(requestLowLatency(access), c.expected);
+    EXPECT_EQ(setTo, c.flagsSet);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TermiosLine, LowLatency,
+    ::testing::Values(
+        // A USB adapter: the other flags are kept.
+        LowLatencyCase{"adapter", true, 0x40, true, true, 0x40 | ASYNC_LOW_LATENCY},
+        LowLatencyCase{"alreadyOn", true, ASYNC_LOW_LATENCY, true, true, -1},
+        // A pseudo-terminal has no serial flags; a driver may refuse to change them.
+        LowLatencyCase{"noSerialFlags", false, 0, true, false, -1},
+        LowLatencyCase{"refused", true, 0, false, false, ASYNC_LOW_LATENCY}),
+    [](const ::testing::TestParamInfo<LowLatencyCase>& info) { return info.param.name; });
+
+TEST(TermiosLine, aPseudoTerminalOpensWithoutLowLatency) {
+    test::PseudoTerminal pty;
+    const std::unique_ptr<SerialDevice> device = SerialDevice::open(pty.path());
+    EXPECT_FALSE(device->lowLatency());
 }
 
 } // namespace

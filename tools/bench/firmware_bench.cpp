@@ -12,6 +12,10 @@
 //   handling_s    per update, the time inside ExchangeEngine::ReceiveData, every chunk
 // The rest is the kernel's and the virtual sensor's: waking the receive thread, the
 // pseudo-terminal, and the sensor's own wake-ups.
+//
+// Twice more paced, with a USB adapter between sensor and computer that holds each reply back
+// until its latency timer runs out: 16 ms (the common FTDI chips' default) and 1 ms (what
+// low-latency mode sets). Every exchange waits for it once.
 //   build/tools/firmware_bench
 #include "firmware/firmware_transfer.h"
 #include "protocol/com_port_adapter.h"
@@ -80,7 +84,7 @@ ByteString readAll(const std::filesystem::path& path) {
     return ByteString(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-void updateFirmware(benchmark::State& state, bool paced) {
+void updateFirmware(benchmark::State& state, bool paced, int holdBackMs = 0) {
     test::TempDir dir;
     std::filesystem::create_directories(dir / "run");
     const ByteString image = randomImage();
@@ -93,6 +97,9 @@ void updateFirmware(benchmark::State& state, bool paced) {
                                   "--firmware-out=" + (dir / "flashed.bin").string()};
     if (paced) {
         args.push_back("--pace");
+    }
+    if (holdBackMs > 0) {
+        args.push_back("--hold-back-ms=" + std::to_string(holdBackMs));
     }
     test::SimProcess sim(VORKEL_SENSOR_SIM_PATH, args, dir / "run");
     const std::string path = sim.readLine();
@@ -166,6 +173,7 @@ void updateFirmware(benchmark::State& state, bool paced) {
     state.counters["turnaround_s"] = perUpdate(turnaround);
     state.counters["us_per_exchange"] = perUpdate(total) / kExchangesPerUpdate * 1e6;
     if (paced) {
+        state.counters["wire_s"] = kWireSecondsPerUpdate;
         state.counters["beyond_wire_s"] = perUpdate(total) - kWireSecondsPerUpdate;
     }
 }
@@ -179,6 +187,22 @@ void BM_FirmwareUpdatePacedAt19200Baud(benchmark::State& state) {
     updateFirmware(state, true);
 }
 BENCHMARK(BM_FirmwareUpdatePacedAt19200Baud)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+void BM_FirmwareUpdatePacedThroughAdapterHolding16ms(benchmark::State& state) {
+    updateFirmware(state, true, 16);
+}
+BENCHMARK(BM_FirmwareUpdatePacedThroughAdapterHolding16ms)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+void BM_FirmwareUpdatePacedThroughAdapterHolding1ms(benchmark::State& state) {
+    updateFirmware(state, true, 1);
+}
+BENCHMARK(BM_FirmwareUpdatePacedThroughAdapterHolding1ms)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);

@@ -125,15 +125,17 @@ int main(int argc, char* argv[]) {
         environment.announceLogFile = true; // as installed: the log tells where its file is
         environment.translationTable = table;
         environment.discoverPorts = [] {
-            return std::vector<vorkel::PortEntry>{{"ttyUSB0", "/nonexistent/ttyUSB0"},
-                                                  {"VSENSOR1", "/nonexistent/VSENSOR1"}};
+            return std::vector<vorkel::PortEntry>{
+                {"ttyUSB0", "/nonexistent/ttyUSB0", "FT232R USB UART (FTDI)"},
+                {"VSENSOR1", "/nonexistent/VSENSOR1"}};
         };
         environment.buildIdentifier = "3FA9";
         environment.tickCount = [] { return 0u; };
 
         vorkel::TmainForm window(std::move(environment));
         window.show();
-        window.FormKeyDown(Qt::Key_F12); // the service page too
+        window.ui().comportComboBox->setCurrentIndex(0); // shown, not opened
+        window.FormKeyDown(Qt::Key_F12);                 // the service page too
         showConfigurationRead(window);
         showCalibration(window);
         window.firmwarePanel().showProgressBar(); // as a third of the way into an update

@@ -177,6 +177,7 @@ const std::vector<OptionRule>& optionTable() {
         {"--chunked", false, setFlag(&SimOptions::chunked)},
         {"--garbage", false, setFlag(&SimOptions::garbage)},
         {"--pace", false, setFlag(&SimOptions::pace)},
+        {"--hold-back-ms", true, setMilliseconds(&SimOptions::adapterHoldBack)},
         {"--seed", true, setNumber(&SimOptions::seed, 0, kMaxSeed)},
         {"--level", true, setNumber(&SimOptions::level, 0, kFullScale4095)},
         {"--wander", true, setNumber(&SimOptions::wander, 0, kFullScale4095)},
@@ -333,6 +334,9 @@ Faults:
   --pace                   model the wire at the sensor's bit rate (10 bit times per byte): a
                            request is taken when its last byte would have arrived, and reply
                            bytes leave one byte time apart
+  --hold-back-ms N         model a USB adapter that hands each reply to the computer in one
+                           piece N ms after its last byte (its latency timer: 16 on common
+                           FTDI chips, 1 in low-latency mode)
   --seed N                 seed of the random source (default 1): the same seed and the same
                            requests give the same replies
 

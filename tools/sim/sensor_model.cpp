@@ -422,7 +422,11 @@ SimTime SensorModel::queueTransmission(ByteString bytes, SimTime start) {
         --chunkLeft;
     }
     transmission.bytes = std::move(bytes);
-    lineFreeAt_ = transmission.due.back();
+    lineFreeAt_ = transmission.due.back(); // the adapter holds the bytes, not the line
+    if (options_.adapterHoldBack > SimTime{0}) {
+        std::fill(transmission.due.begin(), transmission.due.end(),
+                  lineFreeAt_ + options_.adapterHoldBack);
+    }
     queue_.push_back(std::move(transmission));
     return lineFreeAt_;
 }

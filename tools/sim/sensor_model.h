@@ -120,6 +120,10 @@ struct SimOptions {
     bool chunked = false;        // replies in small pieces with short gaps
     bool garbage = false;        // a few noise bytes before each ">" reply
     bool pace = false;           // bytes take their real wire time, requests and replies alike
+    // A USB adapter between the sensor and the computer that holds what it receives until its
+    // latency timer runs out (16 ms on the common FTDI chips, 1 ms in low-latency mode): each
+    // reply reaches the computer in one piece, this long after its last byte.
+    SimTime adapterHoldBack{0};
     std::uint32_t seed = 1;
 };
 
