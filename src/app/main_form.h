@@ -6,6 +6,7 @@
 
 #include "app/calibration_panel.h"
 #include "app/configuration_panel.h"
+#include "app/curve_panel.h"
 #include "app/engine_panel.h"
 #include "app/event_log.h"
 #include "app/file_dialogs.h"
@@ -15,6 +16,7 @@
 #include "app/multiplier_panel.h"
 #include "app/qt_engine_timer.h"
 #include "app/readings_panel.h"
+#include "app/report_panel.h"
 #include "protocol/com_port_adapter.h"
 #include "protocol/exchange_engine.h"
 #include "sensor/configuration_flow.h"
@@ -126,6 +128,8 @@ private:
     FirmwarePanel firmwarePanel_;
     CalibrationPanel calibrationPanel_;
     LitersPanel litersPanel_;
+    CurvePanel curvePanel_;
+    ReportPanel reportPanel_;
     ExchangeEngine engine_;
     MultiplierFlow multiplier_;
     LiveReadings liveReadings_;
@@ -134,6 +138,8 @@ private:
     CalibrationPoints calibrationPoints_;
     CalibrationBackup calibrationBackup_;
     CalibrationTable calibrationTable_;
+    CalibrationCurve calibrationCurve_;
+    CalibrationReport calibrationReport_;
     LitersLookup litersLookup_;
 };
 

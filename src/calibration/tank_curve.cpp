@@ -1,0 +1,215 @@
+#include "calibration/tank_curve.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <map>
+
+namespace vorkel {
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// A step of 1, 2 or 5 times a power of ten that cuts the range into about five parts.
+double niceStep(double range) {
+    const double raw = range / 5.0;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (raw <= factor * power) {
+            return factor * power;
+        }
+    }
+    return 10.0 * power;
+}
+
+std::string tickLabel(double value) {
+    char text[32];
+    // Nine digits hide the binary rest of 0.2 x 3; never the locale's separator.
+    const auto result =
+        std::to_chars(std::begin(text), std::end(text), value, std::chars_format::general, 9);
+    std::string label(text, result.ptr);
+    return label == "-0" ? "0" : label;
+}
+
+// Grid lines from a multiple of the step at or below `low` to one at or above `high`; the
+// range grows to them.
+std::vector<PlotTick> ticks(double& low, double& high) {
+    if (high <= low) {
+        high = low + 1.0;
+    }
+    const double step = niceStep(high - low);
+    low = std::floor(low / step) * step;
+    high = std::ceil(high / step) * step;
+    std::vector<PlotTick> result;
+    const int count = static_cast<int>(std::lround((high - low) / step));
+    for (int i = 0; i <= count; ++i) {
+        const double value = low + i * step;
+        result.push_back({i / static_cast<double>(count), tickLabel(std::abs(value) < step / 2
+                                                                         ? 0.0
+                                                                         : value)});
+    }
+    return result;
+}
+
+} // namespace
+
+std::optional<double> tableNumber(std::string_view text) {
+    text = trimmed(text);
+    if (!text.empty() && text.back() == '%') {
+        text = trimmed(text.substr(0, text.size() - 1));
+    }
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    double value = 0.0;
+    double scale = 0.0; // 0 before the separator, then the weight of the next digit
+    bool digits = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            digits = true;
+            if (scale == 0.0) {
+                value = value * 10.0 + (c - '0');
+            } else {
+                value += (c - '0') * scale;
+                scale /= 10.0;
+            }
+        } else if ((c == '.' || c == ',') && scale == 0.0) {
+            scale = 0.1;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits) {
+        return std::nullopt;
+    }
+    return negative ? -value : value;
+}
+
+std::vector<CurvePoint> TankCurve::line() const {
+    std::vector<CurvePoint> points;
+    for (const CurvePoint& point : rows) {
+        if (point.check == RowCheck::ok || point.check == RowCheck::notRising ||
+            point.check == RowCheck::duplicate) {
+            points.push_back(point);
+        }
+    }
+    std::stable_sort(points.begin(), points.end(),
+                     [](const CurvePoint& a, const CurvePoint& b) { return a.liters < b.liters; });
+    return points;
+}
+
+TankCurve tankCurve(const std::vector<TableRow>& gridRows) {
+    TankCurve curve;
+    std::map<double, int> valueCount;
+    for (int row = static_cast<int>(gridRows.size()) - 1; row >= 0; --row) {
+        const TableRow& cells = gridRows[static_cast<std::size_t>(row)];
+        CurvePoint point;
+        point.gridRow = row;
+        const auto liters = tableNumber(cells.liters);
+        const auto value = tableNumber(cells.values);
+        if (trimmed(cells.liters).empty() && trimmed(cells.values).empty()) {
+            continue;
+        }
+        if (trimmed(cells.liters).empty() || trimmed(cells.values).empty()) {
+            point.check = RowCheck::incomplete;
+        } else if (!liters || !value) {
+            point.check = RowCheck::notANumber;
+        } else {
+            point.liters = *liters;
+            point.value = *value;
+            ++valueCount[*value];
+        }
+        curve.rows.push_back(point);
+    }
+    for (CurvePoint& point : curve.rows) {
+        if (point.check == RowCheck::ok && valueCount[point.value] > 1) {
+            point.check = RowCheck::duplicate;
+        }
+    }
+    // Neighbours by litres whose values do not rise: both are suspect, since either may be the
+    // mistyped one.
+    const std::vector<CurvePoint> line = curve.line();
+    const auto mark = [&curve](int gridRow) {
+        for (CurvePoint& point : curve.rows) {
+            if (point.gridRow == gridRow && point.check == RowCheck::ok) {
+                point.check = RowCheck::notRising;
+            }
+        }
+    };
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        if (!(line[i - 1].liters < line[i].liters && line[i - 1].value < line[i].value)) {
+            mark(line[i - 1].gridRow);
+            mark(line[i].gridRow);
+        }
+    }
+
+    // From 0, so that the curve starts where the tank does; ticks() widens an empty range.
+    curve.maxValue = curve.maxLiters = 0.0;
+    for (const CurvePoint& point : line) {
+        curve.minValue = std::min(curve.minValue, point.value);
+        curve.maxValue = std::max(curve.maxValue, point.value);
+        curve.minLiters = std::min(curve.minLiters, point.liters);
+        curve.maxLiters = std::max(curve.maxLiters, point.liters);
+    }
+    curve.valueTicks = ticks(curve.minValue, curve.maxValue);
+    curve.litersTicks = ticks(curve.minLiters, curve.maxLiters);
+    return curve;
+}
+
+const CurvePoint* firstBadRow(const TankCurve& curve) {
+    for (const CurvePoint& point : curve.rows) {
+        if (isMarked(point.check) || point.check == RowCheck::incomplete) {
+            return &point;
+        }
+    }
+    return nullptr;
+}
+
+std::optional<std::string>
+tableOrderQuestion(const std::vector<TableRow>& gridRows,
+                   const std::function<std::string(std::string_view)>& translate) {
+    const TankCurve curve = tankCurve(gridRows);
+    const CurvePoint* bad = firstBadRow(curve);
+    if (bad == nullptr) {
+        return std::nullopt;
+    }
+    std::string_view reason = "rsRowNotRising";
+    switch (bad->check) {
+    case RowCheck::incomplete:
+        reason = "rsRowIncomplete";
+        break;
+    case RowCheck::notANumber:
+        reason = "rsRowNotANumber";
+        break;
+    case RowCheck::duplicate:
+        reason = "rsRowDuplicate";
+        break;
+    default:
+        break;
+    }
+    const TableRow& cells = gridRows[static_cast<std::size_t>(bad->gridRow)];
+    return translate("rsTableRow") + " " + std::to_string(bad->gridRow + 1) + " (" +
+           cells.liters + "; " + cells.values + "): " + translate(reason) + "\n" +
+           translate("rsDownloadAnyway");
+}
+
+void CalibrationCurve::tarEditorStringsChange() {
+    curve_ = tankCurve(view_.tableRows());
+    view_.showCurve(curve_);
+}
+
+} // namespace vorkel
