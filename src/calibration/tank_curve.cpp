@@ -50,8 +50,10 @@ std::vector<PlotTick> ticks(double& low, double& high) {
         high = low + 1.0;
     }
     const double step = niceStep(high - low);
-    low = std::floor(low / step) * step;
-    high = std::ceil(high / step) * step;
+    // A point on a grid line stays on it despite the binary rest of the division.
+    constexpr double kSlack = 1e-9;
+    low = std::floor(low / step + kSlack) * step;
+    high = std::ceil(high / step - kSlack) * step;
     std::vector<PlotTick> result;
     const int count = static_cast<int>(std::lround((high - low) / step));
     for (int i = 0; i <= count; ++i) {
@@ -75,20 +77,20 @@ std::optional<double> tableNumber(std::string_view text) {
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    double value = 0.0;
-    double scale = 0.0; // 0 before the separator, then the weight of the next digit
+    // The digits as one whole number, divided once: "0,3" is the double nearest to 0.3.
+    double digitsValue = 0.0;
+    double divisor = 1.0;
+    bool separator = false;
     bool digits = false;
     for (const char c : text) {
         if (c >= '0' && c <= '9') {
             digits = true;
-            if (scale == 0.0) {
-                value = value * 10.0 + (c - '0');
-            } else {
-                value += (c - '0') * scale;
-                scale /= 10.0;
+            digitsValue = digitsValue * 10.0 + (c - '0');
+            if (separator) {
+                divisor *= 10.0;
             }
-        } else if ((c == '.' || c == ',') && scale == 0.0) {
-            scale = 0.1;
+        } else if ((c == '.' || c == ',') && !separator) {
+            separator = true;
         } else {
             return std::nullopt;
         }
@@ -96,6 +98,7 @@ std::optional<double> tableNumber(std::string_view text) {
     if (!digits) {
         return std::nullopt;
     }
+    const double value = digitsValue / divisor;
     return negative ? -value : value;
 }
 
