@@ -4,6 +4,7 @@
 #include "ui_TmainForm.h"
 
 #include <QBuffer>
+#include <QGuiApplication>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -22,6 +23,7 @@ double mm(double millimetres) {
 }
 
 const QColor kMarked(200, 20, 20);
+const double kTableWidth = mm(70); // "#", litres and values
 
 // One page of the report; the first one carries the description and the curve.
 class ReportPage {
@@ -43,9 +45,9 @@ public:
         table(page, tableTop);
         if (index == 0) {
             painter_.setFont(font(9));
-            const double left = width_ * 0.45;
+            const double left = kTableWidth + mm(8);
             const double size = width_ - left;
-            paintTankCurve(painter_, QRectF(left, tableTop, size, size * 0.85), content_.curve,
+            paintTankCurve(painter_, QRectF(left, tableTop, size, size), content_.curve,
                            {fromUtf8(content_.valuesTitle), fromUtf8(content_.litersTitle)});
         }
         painter_.setFont(font(8));
@@ -59,7 +61,8 @@ public:
 
 private:
     static QFont font(int points, bool bold = false) {
-        QFont font(QStringLiteral("DejaVu Sans"), points);
+        QFont font = QGuiApplication::font(); // the window's, which has the language's letters
+        font.setPointSize(points);
         font.setBold(bold);
         return font;
     }
@@ -98,7 +101,7 @@ private:
     // "#", litres and values; the rows out of order in red.
     void table(const CalibrationReportContent::Page& page, double top) {
         const double line = mm(5);
-        const double columns[] = {0, mm(12), mm(45), mm(80)};
+        const double columns[] = {0, mm(10), mm(40), kTableWidth};
         const auto cell = [&](int column, double y, const QString& text, Qt::Alignment align) {
             painter_.drawText(QRectF(columns[column] + mm(1), y, columns[column + 1] -
                                                                   columns[column] - mm(2), line),
