@@ -49,18 +49,36 @@ std::vector<PlotTick> ticks(double& low, double& high) {
     if (high <= low) {
         high = low + 1.0;
     }
-    const double step = niceStep(high - low);
+    double step = niceStep(high - low);
+    if (!std::isnormal(step)) { // a range too small for powers of ten
+        step = high - low;
+    }
     // A point on a grid line stays on it despite the binary rest of the division.
     constexpr double kSlack = 1e-9;
+    const double lowest = low, highest = high;
     low = std::floor(low / step + kSlack) * step;
     high = std::ceil(high / step - kSlack) * step;
+    if (low > lowest) { // the slack must not leave a point outside
+        low -= step;
+    }
+    if (high < highest) {
+        high += step;
+    }
+    // Steps below the precision of the numbers (1e15 next to 1e15 + 0.5) cannot move them.
+    low = std::min(low, lowest);
+    high = std::max(high, highest);
     std::vector<PlotTick> result;
-    const int count = static_cast<int>(std::lround((high - low) / step));
-    for (int i = 0; i <= count; ++i) {
-        const double value = low + i * step;
-        result.push_back({i / static_cast<double>(count), tickLabel(std::abs(value) < step / 2
-                                                                         ? 0.0
-                                                                         : value)});
+    const double parts = (high - low) / step;
+    long count = 1;
+    if (parts >= 0.5 && parts <= 20.0) {
+        count = std::max(1L, std::lround(parts));
+    } else { // ranges so small that the division is no longer exact
+        step = high - low;
+    }
+    for (long i = 0; i <= count; ++i) {
+        const double value = low + static_cast<double>(i) * step;
+        result.push_back({static_cast<double>(i) / static_cast<double>(count),
+                          tickLabel(std::abs(value) < step / 2 ? 0.0 : value)});
     }
     return result;
 }
@@ -98,7 +116,12 @@ std::optional<double> tableNumber(std::string_view text) {
     if (!digits) {
         return std::nullopt;
     }
+    // Far beyond any tank or sensor, and beyond what the plot's arithmetic may take.
+    constexpr double kLargest = 1e15;
     const double value = digitsValue / divisor;
+    if (!(value < kLargest)) { // NaN too, from a run of digits too long for a double
+        return std::nullopt;
+    }
     return negative ? -value : value;
 }
 
