@@ -192,6 +192,16 @@ int main(int argc, char* argv[]) {
         answers.push_back(vorkel::ChosenFile{report.toStdString(), 1});
         window.ui().reportButton->click();
         std::printf("%s\n", qPrintable(report));
+        if (language.id == 0x409) { // and one of a long table, for its further pages
+            for (int row = 6; row <= 50; ++row) {
+                window.ui().tarEditor->appendRow(QString::number(row * 10),
+                                                 QString::number(row * 80 + 100));
+            }
+            const QString longReport = QStringLiteral("%1/en-report-long.pdf").arg(output);
+            answers.push_back(vorkel::ChosenFile{longReport.toStdString(), 1});
+            window.ui().reportButton->click();
+            std::printf("%s\n", qPrintable(longReport));
+        }
 
         vorkel::TForm2 dialog(window.localization(), &window);
         dialog.show();
