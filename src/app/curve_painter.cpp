@@ -21,10 +21,10 @@ void paintTankCurve(QPainter& painter, const QRectF& whole, const TankCurve& cur
     const double line = metrics.height();
     double labelWidth = metrics.horizontalAdvance(captions.liters);
     for (const PlotTick& tick : curve.litersTicks) {
-        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(QString::fromStdString(tick.label)));
+        labelWidth =
+            std::max(labelWidth, metrics.horizontalAdvance(QString::fromStdString(tick.label)));
     }
-    const QRectF area = whole.adjusted(labelWidth + line / 2, line * 1.5,
-                                       -line, -line * 2.4);
+    const QRectF area = whole.adjusted(labelWidth + line / 2, line * 1.5, -line, -line * 2.4);
     if (area.width() <= 0 || area.height() <= 0) {
         painter.restore();
         return;
@@ -52,9 +52,9 @@ void paintTankCurve(QPainter& painter, const QRectF& whole, const TankCurve& cur
         painter.setPen(text);
         const QString label = QString::fromStdString(tick.label);
         const double width = metrics.horizontalAdvance(label);
-        painter.drawText(QRectF(x - width / 2 - line, area.bottom() + line * 0.2, width + 2 * line,
-                                line),
-                         Qt::AlignCenter, label);
+        painter.drawText(
+            QRectF(x - width / 2 - line, area.bottom() + line * 0.2, width + 2 * line, line),
+            Qt::AlignCenter, label);
     }
     painter.setPen(QPen(Qt::gray, thin));
     painter.drawRect(area);

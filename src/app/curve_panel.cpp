@@ -35,23 +35,29 @@ std::vector<TableRow> CurvePanel::tableRows() const {
 
 void CurvePanel::showCurve(const TankCurve& curve) {
     TValueListEditor& grid = *ui_.tarEditor;
-    std::vector<bool> marked(static_cast<std::size_t>(grid.rowCount()), false);
+    std::vector<QString> reasons(static_cast<std::size_t>(grid.rowCount()));
     for (const CurvePoint& point : curve.rows) {
-        marked.at(static_cast<std::size_t>(point.gridRow)) = isMarked(point.check);
+        if (isMarked(point.check)) {
+            reasons.at(static_cast<std::size_t>(point.gridRow)) =
+                QString::fromStdString(translate_(rowCheckReasonKey(point.check)));
+        }
     }
     // A colour is no change of the table's content.
     const QSignalBlocker quiet(grid);
     for (int row = 0; row < grid.rowCount(); ++row) {
+        const QString& reason = reasons[static_cast<std::size_t>(row)];
         for (const int column : {TValueListEditor::kKeyColumn, TValueListEditor::kValueColumn}) {
             QTableWidgetItem* cell = grid.item(row, column);
-            if (marked[static_cast<std::size_t>(row)]) {
+            if (!reason.isEmpty()) {
                 if (cell == nullptr) {
                     cell = new QTableWidgetItem;
                     grid.setItem(row, column, cell);
                 }
                 cell->setBackground(kMarkedRow);
+                cell->setToolTip(reason);
             } else if (cell != nullptr && cell->data(Qt::BackgroundRole).isValid()) {
                 cell->setData(Qt::BackgroundRole, QVariant());
+                cell->setToolTip(QString());
             }
         }
     }

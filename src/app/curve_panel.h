@@ -1,8 +1,13 @@
 // Binder of the tank curve beside the calibration grid: every change of tarEditor redraws the
-// curve in tankCurveBox, and the rows out of order are coloured in the grid.
+// curve in tankCurveBox, and the rows out of order are coloured in the grid, with what is
+// wrong with them as their tool tip.
 #pragma once
 
 #include "calibration/tank_curve.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
 
 namespace Ui {
 class TmainForm;
@@ -12,8 +17,9 @@ namespace vorkel {
 
 class CurvePanel : public TankCurveView {
 public:
-    explicit CurvePanel(Ui::TmainForm& ui)
-        : ui_(ui) {}
+    CurvePanel(Ui::TmainForm& ui, std::function<std::string(std::string_view)> translate)
+        : ui_(ui)
+        , translate_(std::move(translate)) {}
     void connectTo(CalibrationCurve& curve);
 
     std::vector<TableRow> tableRows() const override;
@@ -21,6 +27,7 @@ public:
 
 private:
     Ui::TmainForm& ui_;
+    std::function<std::string(std::string_view)> translate_;
     const TankCurve* curve_ = nullptr;
 };
 

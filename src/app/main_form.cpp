@@ -78,7 +78,7 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
           *ui_, litersLookup_,
           LitersPanelServices{[this](std::string_view key) { return localization_.translate(key); },
                               [this](const QString& message) { log_->writeLog(message); }})
-    , curvePanel_(*ui_)
+    , curvePanel_(*ui_, [this](std::string_view key) { return localization_.translate(key); })
     , reportPanel_(*ui_, this, env_.chooseSaveFile)
     , engine_(mainTimer_, scheduledPacketTimer_, portAdapter_, enginePanel_,
               EngineServices{

@@ -52,7 +52,8 @@ public:
         }
         painter_.setFont(font(8));
         painter_.setPen(Qt::black);
-        painter_.drawText(QRectF(0, height_ - mm(5), width_, mm(5)), Qt::AlignRight | Qt::AlignBottom,
+        painter_.drawText(QRectF(0, height_ - mm(5), width_, mm(5)),
+                          Qt::AlignRight | Qt::AlignBottom,
                           QStringLiteral("%1 %2 / %3")
                               .arg(fromUtf8(content_.pageCaption))
                               .arg(index + 1)
@@ -92,8 +93,7 @@ private:
             painter_.setFont(font(10, true));
             painter_.setPen(Qt::black);
             painter_.drawText(QRectF(x + column * 0.45, y, column * 0.55 - mm(2), line),
-                              Qt::AlignLeft | Qt::AlignVCenter,
-                              fromUtf8(content_.fields[i].value));
+                              Qt::AlignLeft | Qt::AlignVCenter, fromUtf8(content_.fields[i].value));
         }
         return top + line * static_cast<double>(rows);
     }
@@ -103,8 +103,8 @@ private:
         const double line = mm(5);
         const double columns[] = {0, mm(10), mm(40), kTableWidth};
         const auto cell = [&](int column, double y, const QString& text, Qt::Alignment align) {
-            painter_.drawText(QRectF(columns[column] + mm(1), y, columns[column + 1] -
-                                                                  columns[column] - mm(2), line),
+            painter_.drawText(QRectF(columns[column] + mm(1), y,
+                                     columns[column + 1] - columns[column] - mm(2), line),
                               align | Qt::AlignVCenter, text);
         };
         painter_.setFont(font(9, true));
@@ -158,8 +158,8 @@ PointTexts ReportPanel::pointTexts() const {
     return {ui_.emptytaredit->text().toStdString(), ui_.fulltaredit->text().toStdString()};
 }
 
-std::optional<std::filesystem::path>
-ReportPanel::chooseReportFile(const std::string& proposedName, const QString& title) const {
+std::optional<std::filesystem::path> ReportPanel::chooseReportFile(const std::string& proposedName,
+                                                                   const QString& title) const {
     const SaveFileDialog dialog{title, kReportDialogFilter, fromUtf8(proposedName), true};
     const std::optional<ChosenFile> chosen =
         chooseSaveFile_ ? chooseSaveFile_(dialog) : runSaveFileDialog(window_, dialog);

@@ -62,9 +62,8 @@ void TrendPlot::paint(QPainter& painter) const {
         painter.setPen(kGrid);
         painter.drawLine(point, at(tick.position, 1.0));
         painter.setPen(text);
-        const QString label = tick.position >= 1.0
-                                  ? minutesCaption_
-                                  : QString::fromStdString(tick.label);
+        const QString label =
+            tick.position >= 1.0 ? minutesCaption_ : QString::fromStdString(tick.label);
         const double width = metrics.horizontalAdvance(label) + 2;
         const double x = std::min(point.x() - width / 2, whole.width() - width);
         painter.drawText(QRectF(x, area.bottom() + 2, width, metrics.height()), Qt::AlignCenter,

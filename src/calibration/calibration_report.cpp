@@ -22,9 +22,9 @@ bool hasPdfExtension(const std::filesystem::path& path) {
 
 } // namespace
 
-CalibrationReportContent reportContent(const ReportSources& sources, const std::string& dateText,
-                                       const std::function<std::string(std::string_view)>&
-                                           translate) {
+CalibrationReportContent
+reportContent(const ReportSources& sources, const std::string& dateText,
+              const std::function<std::string(std::string_view)>& translate) {
     CalibrationReportContent content;
     content.title = translate("rsCalibrationReport");
     const InstallationDescription& installation = sources.installation;

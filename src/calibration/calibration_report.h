@@ -43,7 +43,7 @@ struct CalibrationReportContent {
 // What the window shows when the report is asked for.
 struct ReportSources {
     InstallationDescription installation;
-    std::vector<TableRow> gridRows; // top to bottom
+    std::vector<TableRow> gridRows;                // top to bottom
     std::string programVersion, bootloaderVersion; // the labels: "?" or empty when not read
     std::optional<std::pair<std::string, std::string>> points; // empty and full, when read
 };
@@ -53,9 +53,9 @@ struct PointTexts {
     std::string empty, full;
 };
 
-CalibrationReportContent reportContent(const ReportSources& sources, const std::string& dateText,
-                                       const std::function<std::string(std::string_view)>&
-                                           translate);
+CalibrationReportContent
+reportContent(const ReportSources& sources, const std::string& dateText,
+              const std::function<std::string(std::string_view)>& translate);
 
 class CalibrationReportView {
 public:
@@ -73,8 +73,7 @@ struct ReportServices {
     std::function<CalendarDate()> today;
     std::function<std::string()> dateSeparator;
     // The file dialog with the proposed name; it asks itself before replacing the chosen file.
-    std::function<std::optional<std::filesystem::path>(const std::string& proposedName)>
-        choosePath;
+    std::function<std::optional<std::filesystem::path>(const std::string& proposedName)> choosePath;
     // The document's bytes; nothing when it could not be made.
     std::function<std::optional<std::string>(const CalibrationReportContent&)> render;
 };

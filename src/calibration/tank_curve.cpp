@@ -196,6 +196,23 @@ TankCurve tankCurve(const std::vector<TableRow>& gridRows) {
     return curve;
 }
 
+std::string_view rowCheckReasonKey(RowCheck check) {
+    switch (check) {
+    case RowCheck::incomplete:
+        return "rsRowIncomplete";
+    case RowCheck::notANumber:
+        return "rsRowNotANumber";
+    case RowCheck::notRising:
+        return "rsRowNotRising";
+    case RowCheck::duplicate:
+        return "rsRowDuplicate";
+    case RowCheck::ok:
+    case RowCheck::empty:
+        break;
+    }
+    return {};
+}
+
 const CurvePoint* firstBadRow(const TankCurve& curve) {
     for (const CurvePoint& point : curve.rows) {
         if (isMarked(point.check) || point.check == RowCheck::incomplete) {
@@ -213,23 +230,9 @@ tableOrderQuestion(const std::vector<TableRow>& gridRows,
     if (bad == nullptr) {
         return std::nullopt;
     }
-    std::string_view reason = "rsRowNotRising";
-    switch (bad->check) {
-    case RowCheck::incomplete:
-        reason = "rsRowIncomplete";
-        break;
-    case RowCheck::notANumber:
-        reason = "rsRowNotANumber";
-        break;
-    case RowCheck::duplicate:
-        reason = "rsRowDuplicate";
-        break;
-    default:
-        break;
-    }
     const TableRow& cells = gridRows[static_cast<std::size_t>(bad->gridRow)];
-    return translate("rsTableRow") + " " + std::to_string(bad->gridRow + 1) + " (" +
-           cells.liters + "; " + cells.values + "): " + translate(reason) + "\n" +
+    return translate("rsTableRow") + " " + std::to_string(bad->gridRow + 1) + " (" + cells.liters +
+           "; " + cells.values + "): " + translate(rowCheckReasonKey(bad->check)) + "\n" +
            translate("rsDownloadAnyway");
 }
 

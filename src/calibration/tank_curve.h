@@ -32,6 +32,9 @@ inline bool isMarked(RowCheck check) {
            check == RowCheck::duplicate;
 }
 
+// The translation key of what is wrong with a row ("rsRowNotRising", ...); empty for ok.
+std::string_view rowCheckReasonKey(RowCheck check);
+
 struct CurvePoint {
     int gridRow = 0; // from 0, top to bottom
     double liters = 0.0;
@@ -60,9 +63,9 @@ TankCurve tankCurve(const std::vector<TableRow>& gridRows);
 const CurvePoint* firstBadRow(const TankCurve& curve);
 // "Row 3 (10; 1500): the value does not rise with the litres.\nDownload the table anyway?",
 // or nothing when every row is sound.
-std::optional<std::string> tableOrderQuestion(const std::vector<TableRow>& gridRows,
-                                              const std::function<std::string(std::string_view)>&
-                                                  translate);
+std::optional<std::string>
+tableOrderQuestion(const std::vector<TableRow>& gridRows,
+                   const std::function<std::string(std::string_view)>& translate);
 
 // The grid and the curve beside it.
 class TankCurveView {

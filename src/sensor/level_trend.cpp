@@ -18,8 +18,8 @@ TrendPicture trendPicture(const LevelTrend& trend, unsigned fullScale, std::uint
     TrendPicture picture;
     const double span = spanMs > 0 ? spanMs : 1;
     for (std::uint32_t minute = 0; minute * 60000u <= spanMs; ++minute) {
-        picture.minutes.push_back({1.0 - minute * 60000.0 / span,
-                                   minute == 0 ? "0" : "-" + std::to_string(minute)});
+        picture.minutes.push_back(
+            {1.0 - minute * 60000.0 / span, minute == 0 ? "0" : "-" + std::to_string(minute)});
     }
     const double scale = fullScale > 0 ? fullScale : 1;
     for (unsigned quarter = 0; quarter <= 4; ++quarter) {

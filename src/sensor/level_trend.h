@@ -56,9 +56,9 @@ struct TrendPicture {
         double to = 0.0;
     };
     std::vector<Point> points;
-    std::vector<Stretch> stable;    // runs of samples the filter judged stable
-    std::vector<PlotTick> minutes;  // "-5" .. "0", minutes before the newest sample
-    std::vector<PlotTick> levels;   // 0, quarters and full scale
+    std::vector<Stretch> stable;   // runs of samples the filter judged stable
+    std::vector<PlotTick> minutes; // "-5" .. "0", minutes before the newest sample
+    std::vector<PlotTick> levels;  // 0, quarters and full scale
 };
 
 inline constexpr std::uint32_t kTrendSpanMs = 5 * 60 * 1000;

@@ -54,6 +54,7 @@ TEST_F(CalibrationPage, aMistypedRowIsMarkedAndAskedAboutBeforeTheExport) {
     EXPECT_FALSE(marked(0));
     EXPECT_TRUE(marked(1));
     EXPECT_TRUE(marked(2));
+    EXPECT_EQ(grid().item(1, 0)->toolTip(), "the value does not rise with the litres");
     grid().setValue(1, "900"); // corrected
     EXPECT_FALSE(marked(1));
     EXPECT_FALSE(marked(2));

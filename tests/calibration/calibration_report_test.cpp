@@ -13,8 +13,8 @@ class FakeReportView : public CalibrationReportView {
 public:
     ReportSources reportSources() const override { return sources; }
     PointTexts pointTexts() const override { return {"1000", "40960"}; }
-    ReportSources sources{{"A/1", "X", "7", "800"}, {{"", ""}, {"10", "900"}, {"0", "100"}}, "?",
-                          "?", std::nullopt};
+    ReportSources sources{
+        {"A/1", "X", "7", "800"}, {{"", ""}, {"10", "900"}, {"0", "100"}}, "?", "?", std::nullopt};
 };
 
 std::vector<std::string> captions(const CalibrationReportContent& content) {
@@ -42,18 +42,19 @@ TEST(ReportContent, namesWhatWasReadAndListsTheRowsInTheOrderOfTheExport) {
     sources.points = std::pair<std::string, std::string>("1000", "40960");
     const CalibrationReportContent full = reportContent(sources, "", test::englishText);
     const std::vector<std::string> fields = captions(full);
-    EXPECT_EQ(std::vector<std::string>(fields.begin() + 5, fields.end()),
-              (std::vector<std::string>{"programversioncaption=1.21",
-                                        "bootloaderversioncaption=1.3",
-                                        "emptytaredit.SubLabel=1000", "fulltaredit.SubLabel=40960"}));
+    EXPECT_EQ(
+        std::vector<std::string>(fields.begin() + 5, fields.end()),
+        (std::vector<std::string>{"programversioncaption=1.21", "bootloaderversioncaption=1.3",
+                                  "emptytaredit.SubLabel=1000", "fulltaredit.SubLabel=40960"}));
 }
 
 TEST(ReportContent, fortyRowsFillOnePageAndTheRestGoOnFurtherPages) {
-    for (const auto& [rows, pages] : std::vector<std::pair<std::size_t, std::size_t>>{
-             {0, 1}, {40, 1}, {41, 2}, {81, 3}}) {
+    for (const auto& [rows, pages] :
+         std::vector<std::pair<std::size_t, std::size_t>>{{0, 1}, {40, 1}, {41, 2}, {81, 3}}) {
         ReportSources sources;
         for (std::size_t i = 0; i < rows; ++i) {
-            sources.gridRows.push_back({std::to_string(rows - i), std::to_string(100 * (rows - i))});
+            sources.gridRows.push_back(
+                {std::to_string(rows - i), std::to_string(100 * (rows - i))});
         }
         const CalibrationReportContent content = reportContent(sources, "", test::englishText);
         ASSERT_EQ(content.pages.size(), pages) << rows;

@@ -6,9 +6,18 @@ namespace {
 
 TEST(TableNumber, takesDecimalsWithEitherSeparatorAndPercentReadings) {
     const std::pair<const char*, std::optional<double>> cases[] = {
-        {"1500", 1500.0}, {" 10,5 ", 10.5},  {"42.15 %", 42.15}, {"-3", -3.0},
-        {"+.5", 0.5},     {"7.", 7.0},       {"", std::nullopt}, {"1.5.0", std::nullopt},
-        {"12a", std::nullopt}, {"%", std::nullopt}, {"1 000", std::nullopt}, {"-", std::nullopt},
+        {"1500", 1500.0},
+        {" 10,5 ", 10.5},
+        {"42.15 %", 42.15},
+        {"-3", -3.0},
+        {"+.5", 0.5},
+        {"7.", 7.0},
+        {"", std::nullopt},
+        {"1.5.0", std::nullopt},
+        {"12a", std::nullopt},
+        {"%", std::nullopt},
+        {"1 000", std::nullopt},
+        {"-", std::nullopt},
     };
     for (const auto& [text, number] : cases) {
         EXPECT_EQ(tableNumber(text), number) << text;

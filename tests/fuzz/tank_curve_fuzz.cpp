@@ -42,9 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string_view line = text.substr(0, text.find('\n'));
         text.remove_prefix(std::min(text.size(), line.size() + 1));
         const std::size_t tab = line.find('\t');
-        grid.push_back({std::string(line.substr(0, tab)),
-                        tab == std::string_view::npos ? std::string()
-                                                      : std::string(line.substr(tab + 1))});
+        grid.push_back({std::string(line.substr(0, tab)), tab == std::string_view::npos
+                                                              ? std::string()
+                                                              : std::string(line.substr(tab + 1))});
     }
 
     const TankCurve curve = tankCurve(grid);

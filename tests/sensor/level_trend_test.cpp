@@ -25,9 +25,9 @@ TEST(TrendPicture, placesTheLastMinutesOnTheFullScaleAndMarksTheStableRuns) {
         std::uint32_t raw;
         bool stable;
     } samples[] = {
-        {0, 500, true},          {121'000, 1000, false}, {122'000, 2000, true},
-        {123'000, 2000, true},   {130'000, 2000, true},  // a pause before this one
-        {131'000, 5000, false},  {181'000, 0, true},
+        {0, 500, true},         {121'000, 1000, false}, {122'000, 2000, true},
+        {123'000, 2000, true},  {130'000, 2000, true}, // a pause before this one
+        {131'000, 5000, false}, {181'000, 0, true},
     };
     for (const auto& sample : samples) {
         trend.add({start + sample.offset, sample.raw, sample.stable});

@@ -120,8 +120,8 @@ TEST_F(Readings, whileTheWindowFillsOnlyTheRawLevelsMove) {
     // Every reply is in the trend, raw and with the stability shown after it.
     const LevelTrend& trend = readings.trend();
     ASSERT_EQ(trend.size(), 6u); // with the reply that attached the sensor
-    const std::pair<std::uint32_t, bool> samples[] = {{100, false}, {101, false}, {102, false},
-                                                      {103, true},  {130, false}};
+    const std::pair<std::uint32_t, bool> samples[] = {
+        {100, false}, {101, false}, {102, false}, {103, true}, {130, false}};
     for (std::size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(trend.at(i + 1).raw, samples[i].first);
         EXPECT_EQ(trend.at(i + 1).stable, samples[i].second);

@@ -12,13 +12,16 @@
 namespace {
 
 void BM_CalibrationReport50Rows(benchmark::State& state) {
-    vorkel::ReportSources sources{{"A123BC 77", "Vorkel", "7", "800"}, {}, "1.21", "1.3",
+    vorkel::ReportSources sources{{"A123BC 77", "Vorkel", "7", "800"},
+                                  {},
+                                  "1.21",
+                                  "1.3",
                                   std::pair<std::string, std::string>("1000", "40960")};
     for (int row = 50; row >= 1; --row) {
         sources.gridRows.push_back({std::to_string(row * 2), std::to_string(row * 80)});
     }
-    const auto content = vorkel::reportContent(sources, "12/06/2026",
-                                               [](std::string_view key) { return std::string(key); });
+    const auto content = vorkel::reportContent(
+        sources, "12/06/2026", [](std::string_view key) { return std::string(key); });
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / "vorkel-report-bench.pdf";
     for (auto _ : state) {

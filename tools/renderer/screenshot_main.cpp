@@ -58,8 +58,9 @@ std::vector<vorkel::ChosenFile> answers; // the file dialogs' answers, in turn
 // seconds, then it settles while the engineer reads it into the table; it ends at half level.
 void showFill(vorkel::TmainForm& window) {
     const auto level = [&](unsigned raw) {
-        vorkel::Frame frame{vorkel::kReplyStart, 0x05, static_cast<std::uint8_t>(raw & 0xFF),
-                            static_cast<std::uint8_t>(raw >> 8), 22, 0x12, 0x34};
+        const auto low = static_cast<std::uint8_t>(raw & 0xFF);
+        const auto high = static_cast<std::uint8_t>(raw >> 8);
+        vorkel::Frame frame{vorkel::kReplyStart, 0x05, low, high, 22, 0x12, 0x34};
         frame[vorkel::frame_offset::kChecksum] = vorkel::frameChecksum(frame);
         window.engine().forceRequestState(vorkel::request_state::kIdle);
         window.engine().ReceiveData(vorkel::ByteString(frame.begin(), frame.end()));
