@@ -79,6 +79,8 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
           LitersPanelServices{[this](std::string_view key) { return localization_.translate(key); },
                               [this](const QString& message) { log_->writeLog(message); }})
     , portPanel_(*ui_)
+    , curvePanel_(*ui_, [this](std::string_view key) { return localization_.translate(key); })
+    , reportPanel_(*ui_, this, env_.chooseSaveFile)
     , engine_(mainTimer_, scheduledPacketTimer_, portAdapter_, enginePanel_,
               EngineServices{
                   [this](std::string_view key) { return localization_.translate(key); },
@@ -128,6 +130,22 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
     , calibrationPoints_(engine_, calibrationPanel_, calibrationServices())
     , calibrationBackup_(engine_, calibrationPoints_, calibrationPanel_, calibrationServices())
     , calibrationTable_(calibrationPanel_, calibrationServices())
+    , calibrationCurve_(curvePanel_)
+    , calibrationReport_(
+          reportPanel_,
+          ReportServices{
+              [this](std::string_view key) { return localization_.translate(key); },
+              [this](const std::string& text) { localization_.showWarningBox(fromUtf8(text)); },
+              [this](const std::string& title, const std::string& text) {
+                  return env_.boxes->confirm(fromUtf8(title), fromUtf8(text));
+              },
+              [this] { return calibrationPoints_.pointsRead(); },
+              [this] { return env_.today ? env_.today() : systemToday(); }, systemDateSeparator,
+              [this](const std::string& name) {
+                  return reportPanel_.chooseReportFile(
+                      name, localization_.getTranslation("rsCalibrationReport"));
+              },
+              renderCalibrationReport})
     , litersLookup_(systemDecimalSeparator())
     , livePorts_(engine_, portPanel_, portRefreshTimer_,
                  LivePortsServices{
@@ -171,6 +189,8 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
     firmwarePanel_.connectTo(firmware_);
     calibrationPanel_.connectTo(calibrationPoints_, calibrationBackup_, calibrationTable_);
     litersPanel_.connectTo();
+    curvePanel_.connectTo(calibrationCurve_);
+    reportPanel_.connectTo(calibrationReport_);
     connect(ui_->clearlogButton, &QPushButton::clicked, this, &TmainForm::clearlogButtonClick);
     portPanel_.connectTo(livePorts_, env_.watchedFolders
                                          ? *env_.watchedFolders
@@ -212,6 +232,7 @@ void TmainForm::FormCreate() {
     fillPortSelector(env_.settings->value(key::kPort).toString());
 
     localization_.applyTranslation(this);
+    readingsPanel_.setTrendMinutesCaption(localization_.getTranslation("rsTrendMinutes"));
     // The stored litres rows are in; built once the texts are there, since a row it leaves
     // out is told in the log. No level is converted before the port opens.
     litersPanel_.tableLoaded();

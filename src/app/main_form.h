@@ -6,6 +6,7 @@
 
 #include "app/calibration_panel.h"
 #include "app/configuration_panel.h"
+#include "app/curve_panel.h"
 #include "app/engine_panel.h"
 #include "app/event_log.h"
 #include "app/file_dialogs.h"
@@ -16,6 +17,7 @@
 #include "app/port_panel.h"
 #include "app/qt_engine_timer.h"
 #include "app/readings_panel.h"
+#include "app/report_panel.h"
 #include "protocol/com_port_adapter.h"
 #include "protocol/exchange_engine.h"
 #include "protocol/live_ports.h"
@@ -133,6 +135,8 @@ private:
     CalibrationPanel calibrationPanel_;
     LitersPanel litersPanel_;
     PortPanel portPanel_;
+    CurvePanel curvePanel_;
+    ReportPanel reportPanel_;
     ExchangeEngine engine_;
     MultiplierFlow multiplier_;
     LiveReadings liveReadings_;
@@ -141,6 +145,8 @@ private:
     CalibrationPoints calibrationPoints_;
     CalibrationBackup calibrationBackup_;
     CalibrationTable calibrationTable_;
+    CalibrationCurve calibrationCurve_;
+    CalibrationReport calibrationReport_;
     LitersLookup litersLookup_;
     LivePorts livePorts_;
 };

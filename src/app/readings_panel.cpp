@@ -14,6 +14,7 @@ QString text(const std::string& utf8) {
 } // namespace
 
 void ReadingsPanel::connectTo(LiveReadings& readings) {
+    trendPlot_.emplace(*ui_.levelTrendBox);
     const std::pair<TStaticText*, ReadingControl> clickable[] = {
         {ui_.levelpct, ReadingControl::Percent},    {ui_.levelRaw, ReadingControl::Raw},
         {ui_.levelU, ReadingControl::Voltage},      {ui_.levelfreq, ReadingControl::Frequency},
@@ -110,6 +111,18 @@ void ReadingsPanel::highlightReading(ReadingControl control, bool selected) {
 
 std::string ReadingsPanel::readingText(ReadingControl control) const {
     return static_cast<TStaticText*>(display(control))->text().toStdString();
+}
+
+void ReadingsPanel::showTrend(const LevelTrend& trend, unsigned fullScale) {
+    if (trendPlot_) {
+        trendPlot_->show(trend, fullScale);
+    }
+}
+
+void ReadingsPanel::setTrendMinutesCaption(const QString& caption) {
+    if (trendPlot_) {
+        trendPlot_->setMinutesCaption(caption);
+    }
 }
 
 } // namespace vorkel

@@ -3,7 +3,10 @@
 // reading select it, the version button reads the versions.
 #pragma once
 
+#include "app/trend_plot.h"
 #include "sensor/readings.h"
+
+#include <optional>
 
 class QWidget;
 namespace Ui {
@@ -31,11 +34,14 @@ public:
     void clearVersions() override;
     void highlightReading(ReadingControl control, bool selected) override;
     std::string readingText(ReadingControl control) const override;
+    void showTrend(const LevelTrend& trend, unsigned fullScale) override;
+    void setTrendMinutesCaption(const QString& caption);
 
 private:
     QWidget* display(ReadingControl control) const;
 
     Ui::TmainForm& ui_;
+    std::optional<TrendPlot> trendPlot_; // levelTrendBox exists once the window is set up
 };
 
 } // namespace vorkel

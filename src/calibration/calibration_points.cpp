@@ -95,6 +95,7 @@ std::uint8_t CalibrationPoints::showWritten(std::uint8_t entryState) {
 void CalibrationPoints::showPoints(const Frame& reply, std::uint8_t entryState) {
     engine_.view().enableCommandControls(true);
     view_.enableWritePoints(true);
+    pointsRead_ = true;
     const bool calibrationRead = entryState == rs::kCalibration;
     if (calibrationRead) {
         view_.enableCalibrateButtons(true);

@@ -59,6 +59,10 @@ public:
     // must be read again before the next calibration or write.
     std::uint8_t showWritten(std::uint8_t entryState);
 
+    // Whether the edits have shown the sensor's points at least once (the calibration report
+    // names them only then).
+    bool pointsRead() const { return pointsRead_; }
+
 private:
     void showPoints(const Frame& reply, std::uint8_t entryState);
     void setPoint(TankPoint point, std::uint32_t value);
@@ -66,6 +70,7 @@ private:
     ExchangeEngine& engine_;
     CalibrationPointsView& view_;
     CalibrationServices services_;
+    bool pointsRead_ = false;
 };
 
 // The state in which an exchange ends after its reply handling ran a nested event loop (a box,

@@ -1,5 +1,6 @@
 #include "calibration/calibration_table.h"
 
+#include "calibration/tank_curve.h"
 #include "calibration/whole_file.h"
 
 #include <system_error>
@@ -29,6 +30,11 @@ void CalibrationTable::TarGetLevelButtonClick() {
 }
 
 void CalibrationTable::savetableButtonClick() {
+    // The platforms take any table, so a row out of order is the engineer's call.
+    if (const auto question = tableOrderQuestion(view_.rows(), services_.translate);
+        question && !services_.confirm(services_.translate("rsWarningTitle"), *question)) {
+        return;
+    }
     const std::string date = formatDate(services_.translate("rsDateFormat"),
                                         services_.dateSeparator(), services_.today());
     const InstallationDescription installation = view_.installation();

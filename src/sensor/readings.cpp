@@ -114,6 +114,8 @@ void LiveReadings::setLevel(std::uint32_t raw) {
         setLevelDirect(*step.acceptedLevel);
     }
     view_.showCurrentLevel(std::to_string(step.currentLevel));
+    trend_.add({services_.tickCount(), step.raw, stable_});
+    view_.showTrend(trend_, services_.fullScale());
 }
 
 void LiveReadings::setLevelDirect(std::uint32_t level) {
@@ -134,6 +136,7 @@ void LiveReadings::setLevelDirect(std::uint32_t level) {
 }
 
 void LiveReadings::setstability(bool stable) {
+    stable_ = stable;
     view_.showStability(stable);
 }
 

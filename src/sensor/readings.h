@@ -7,6 +7,7 @@
 #include "protocol/exchange_engine.h"
 #include "protocol/frame.h"
 #include "sensor/level_filter.h"
+#include "sensor/level_trend.h"
 
 #include <cstdint>
 #include <functional>
@@ -65,6 +66,8 @@ public:
     // The selected reading stands out from the others.
     virtual void highlightReading(ReadingControl control, bool selected) = 0;
     virtual std::string readingText(ReadingControl control) const = 0;
+    // After every level reply: the trend with the new sample, on the full scale now selected.
+    virtual void showTrend(const LevelTrend& /*trend*/, unsigned /*fullScale*/) {}
 };
 
 // "?" and empty readings while the port or the configuration changes.
@@ -115,6 +118,7 @@ public:
     void blankForLostSensor() { vorkel::blankForLostSensor(view_); }
 
     ReadingControl selectedReading() const { return selected_; }
+    const LevelTrend& trend() const { return trend_; }
     // The text of the selected reading exactly as shown ("50.00 %", "2048").
     std::string selectedReadingText() const { return view_.readingText(selected_); }
 
@@ -125,6 +129,8 @@ private:
     ReadingsView& view_;
     ReadingsServices services_;
     LevelFilter filter_;
+    LevelTrend trend_;
+    bool stable_ = false; // as stabilityLabel shows it
     std::optional<ReadingControl> highlighted_;
     ReadingControl selected_ = ReadingControl::Percent;
 };

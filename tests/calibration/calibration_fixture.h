@@ -38,6 +38,10 @@ inline std::string calibrationText(std::string_view key) {
         {"rsEnterLitersValue", "Please fill in the \u201CLiters\u201D field!"},
         {"rsReplaceExistingFile", "This file already exists. Replace it?\n"},
         {"rsDateFormat", "mm/dd/yyyy"},
+        {"rsTableRow", "Row"},
+        {"rsRowNotRising", "the value does not rise with the litres"},
+        {"rsRowDuplicate", "the same value as another row"},
+        {"rsDownloadAnyway", "Download the table anyway?"},
     };
     const auto found = texts.find(key);
     return found == texts.end() ? englishText(key) : found->second;

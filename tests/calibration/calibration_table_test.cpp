@@ -136,6 +136,22 @@ TEST_F(TableFlow, asksBeforeReplacingAFileTheDialogDidNotShow) {
     EXPECT_EQ(readAll(dir / "report.txt"), "4 3\r\n");
 }
 
+TEST_F(TableFlow, aTableOutOfOrderIsExportedOnlyWhenTheEngineerSaysSo) {
+    CalibrationTable table(grid, services);
+    grid.grid = {{"", ""}, {"20", "1700"}, {"10", "3000"}, {"0", "100"}};
+    choice = ExportChoice{dir / "tank.txt", ExportFormat::VorkelTable};
+    dialogs.answer = false;
+    table.savetableButtonClick();
+    EXPECT_TRUE(proposedNames.empty()); // asked before the file dialog
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].second, "Row 3 (10; 3000): the value does not rise with the "
+                                           "litres\nDownload the table anyway?");
+
+    dialogs.answer = true;
+    table.savetableButtonClick();
+    EXPECT_EQ(readAll(dir / "tank.txt"), "1.100-0;\r\n2.3000-10;\r\n3.1700-20;\r\n4.-;\r\n");
+}
+
 TEST_F(TableFlow, aCancelledExportWritesNothingAndAFailedOneSaysSo) {
     CalibrationTable table(grid, services);
     table.savetableButtonClick(); // cancelled

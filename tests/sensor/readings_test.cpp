@@ -116,6 +116,16 @@ TEST_F(Readings, whileTheWindowFillsOnlyTheRawLevelsMove) {
     level(130);                                  // a jump restarts the filter
     EXPECT_EQ(readingsView.stable, false);
     EXPECT_EQ(shown(ReadingControl::Percent), " 2.51 %");
+
+    // Every reply is in the trend, raw and with the stability shown after it.
+    const LevelTrend& trend = readings.trend();
+    ASSERT_EQ(trend.size(), 6u); // with the reply that attached the sensor
+    const std::pair<std::uint32_t, bool> samples[] = {
+        {100, false}, {101, false}, {102, false}, {103, true}, {130, false}};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(trend.at(i + 1).raw, samples[i].first);
+        EXPECT_EQ(trend.at(i + 1).stable, samples[i].second);
+    }
 }
 
 TEST_F(Readings, litresAreShownWhenTheConversionHasAValue) {

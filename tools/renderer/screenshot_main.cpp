@@ -51,9 +51,36 @@ void showConfigurationRead(vorkel::TmainForm& window) {
     }
 }
 
+std::uint32_t clockMs = 0;
+std::vector<vorkel::ChosenFile> answers; // the file dialogs' answers, in turn
+
+// Four minutes of a tank being filled, a reply a second: a pour raises the level over some
+// seconds, then it settles while the engineer reads it into the table; it ends at half level.
+void showFill(vorkel::TmainForm& window) {
+    const auto level = [&](unsigned raw) {
+        const auto low = static_cast<std::uint8_t>(raw & 0xFF);
+        const auto high = static_cast<std::uint8_t>(raw >> 8);
+        vorkel::Frame frame{vorkel::kReplyStart, 0x05, low, high, 22, 0x12, 0x34};
+        frame[vorkel::frame_offset::kChecksum] = vorkel::frameChecksum(frame);
+        window.engine().forceRequestState(vorkel::request_state::kIdle);
+        window.engine().ReceiveData(vorkel::ByteString(frame.begin(), frame.end()));
+        clockMs += 1000;
+    };
+    unsigned raw = 100;
+    for (const unsigned target : {900u, 1700u, 2048u}) {
+        for (int second = 0; second < 12; ++second) {
+            level(raw + (target - raw) * static_cast<unsigned>(second) / 12 + (second % 3) * 4);
+        }
+        raw = target;
+        for (int second = 0; second < 60; ++second) {
+            level(raw + static_cast<unsigned>(second % 2));
+        }
+    }
+}
+
 // The calibration groups in use: the points read (empty 1000, full 40960), a table of five
-// readings taken while filling a tank, with the empty row for the next volume on top, and the
-// installation described.
+// readings taken while filling a tank, one of them mistyped (3700 for 1700), with the empty row
+// for the next volume on top, and the installation described.
 void showCalibration(vorkel::TmainForm& window) {
     vorkel::Frame frame{vorkel::kReplyStart, 0x57, 0x00, 0x03, 0xE8, 0xA0, 0x00};
     frame[vorkel::frame_offset::kChecksum] = vorkel::frameChecksum(frame);
@@ -63,7 +90,7 @@ void showCalibration(vorkel::TmainForm& window) {
 
     vorkel::TValueListEditor& grid = *window.ui().tarEditor;
     for (const auto& [liters, level] :
-         {std::pair{"40", "3300"}, std::pair{"30", "2500"}, std::pair{"20", "1700"},
+         {std::pair{"40", "3300"}, std::pair{"30", "2500"}, std::pair{"20", "3700"},
           std::pair{"10", "900"}, std::pair{"0", "100"}}) {
         grid.appendRow(QString::fromLatin1(liters), QString::fromLatin1(level));
     }
@@ -130,13 +157,22 @@ int main(int argc, char* argv[]) {
                 {"VSENSOR1", "/nonexistent/VSENSOR1"}};
         };
         environment.buildIdentifier = "3FA9";
-        environment.tickCount = [] { return 0u; };
+        environment.chooseSaveFile = [](const vorkel::SaveFileDialog&) {
+            std::optional<vorkel::ChosenFile> answer;
+            if (!answers.empty()) {
+                answer = answers.front();
+                answers.erase(answers.begin());
+            }
+            return answer;
+        };
+        environment.tickCount = [] { return clockMs; };
 
         vorkel::TmainForm window(std::move(environment));
         window.show();
         window.ui().comportComboBox->setCurrentIndex(0); // shown, not opened
         window.FormKeyDown(Qt::Key_F12);                 // the service page too
         showConfigurationRead(window);
+        showFill(window);
         showCalibration(window);
         window.firmwarePanel().showProgressBar(); // as a third of the way into an update
         window.firmwarePanel().setProgress(2048);
@@ -151,6 +187,24 @@ int main(int argc, char* argv[]) {
                                      .arg(pages->widget(page)->objectName());
             window.grab().save(name);
             std::printf("%s (%dx%d)\n", qPrintable(name), window.width(), window.height());
+        }
+
+        // The report of the table shown, turned into images by pdftoppm to be looked at.
+        const QString report =
+            QStringLiteral("%1/%2-report.pdf").arg(output, QString::fromLatin1(language.code));
+        window.ui().mainPageControl->setCurrentIndex(0);
+        answers.push_back(vorkel::ChosenFile{report.toStdString(), 1});
+        window.ui().reportButton->click();
+        std::printf("%s\n", qPrintable(report));
+        if (language.id == 0x409) { // and one of a long table, for its further pages
+            for (int row = 6; row <= 50; ++row) {
+                window.ui().tarEditor->appendRow(QString::number(row * 10),
+                                                 QString::number(row * 80 + 100));
+            }
+            const QString longReport = QStringLiteral("%1/en-report-long.pdf").arg(output);
+            answers.push_back(vorkel::ChosenFile{longReport.toStdString(), 1});
+            window.ui().reportButton->click();
+            std::printf("%s\n", qPrintable(longReport));
         }
 
         vorkel::TForm2 dialog(window.localization(), &window);

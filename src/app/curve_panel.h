@@ -1,0 +1,34 @@
+// Binder of the tank curve beside the calibration grid: every change of tarEditor redraws the
+// curve in tankCurveBox, and the rows out of order are coloured in the grid, with what is
+// wrong with them as their tool tip.
+#pragma once
+
+#include "calibration/tank_curve.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace Ui {
+class TmainForm;
+}
+
+namespace vorkel {
+
+class CurvePanel : public TankCurveView {
+public:
+    CurvePanel(Ui::TmainForm& ui, std::function<std::string(std::string_view)> translate)
+        : ui_(ui)
+        , translate_(std::move(translate)) {}
+    void connectTo(CalibrationCurve& curve);
+
+    std::vector<TableRow> tableRows() const override;
+    void showCurve(const TankCurve& curve) override;
+
+private:
+    Ui::TmainForm& ui_;
+    std::function<std::string(std::string_view)> translate_;
+    const TankCurve* curve_ = nullptr;
+};
+
+} // namespace vorkel
