@@ -3,6 +3,7 @@
 #include "sensor/number_reading.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <map>
 
