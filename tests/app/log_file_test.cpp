@@ -5,8 +5,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vorkel {
 namespace {
@@ -36,11 +34,6 @@ TEST(AppendLine, createsTheFileThenAppendsWithCrLf) {
 TEST(AppendLine, reportsAFolderItCannotWriteTo) {
     test::TempDir dir;
     EXPECT_FALSE(appendLine(dir / "missing" / "log.txt", "lost"));
-    if (::geteuid() != 0) { // root writes anywhere
-        ::chmod(dir.path().c_str(), 0500);
-        EXPECT_FALSE(appendLine(dir / "log.txt", "lost"));
-        ::chmod(dir.path().c_str(), 0700);
-    }
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // A fresh folder under the system's temporary folder, removed with everything in it.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -10,12 +10,21 @@ namespace vorkel::test {
 
 class TempDir {
 public:
+    // create_directory fails for a name that exists, so a folder it makes is ours alone
+    // (mkdtemp's rule, which Windows lacks).
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vorkel-test-XXXXXX");
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const auto candidate = std::filesystem::temp_directory_path() /
+                                   ("vorkel-test-" + std::to_string(random() % 1000000000));
+            if (std::filesystem::create_directory(candidate)) {
+                std::filesystem::permissions(candidate, std::filesystem::perms::owner_all);
+                path_ = candidate;
+                return;
+            }
         }
-        path_ = pattern;
+        throw std::runtime_error("no fresh temporary folder");
     }
     ~TempDir() {
         std::error_code ignored;
