@@ -1,4 +1,6 @@
-// A fresh folder under the system's temporary folder, removed with everything in it.
+// A fresh folder under the system's temporary folder, removed with everything in it. Its name
+// has Cyrillic letters, as a Russian user's folders do, so every file the tests write goes
+// through a path that is not ASCII (on Windows, wide paths).
 #pragma once
 
 #include <filesystem>
@@ -16,8 +18,11 @@ public:
         std::random_device seed;
         std::mt19937_64 random(seed());
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const auto candidate = std::filesystem::temp_directory_path() /
-                                   ("vorkel-test-" + std::to_string(random() % 1000000000));
+            std::u8string name = u8"vorkel-тест-";
+            for (const char digit : std::to_string(random() % 1000000000)) {
+                name += static_cast<char8_t>(digit);
+            }
+            const auto candidate = std::filesystem::temp_directory_path() / name;
             if (std::filesystem::create_directory(candidate)) {
                 std::filesystem::permissions(candidate, std::filesystem::perms::owner_all);
                 path_ = candidate;

@@ -7,13 +7,15 @@
 //   open <baud>          the port is open at that rate (then waits)
 //   written              the bytes went out (then waits)
 //   closed <ms>          how long Close took
-//   event <what>         any callback of the component, which none of these steps should raise
+//   event <what>         a callback of the component (received bytes, a line error)
 //   failed <message>     an EComError that the step did not expect; the exit status is 1
 //
 // What is not checked here: receiving. Wine learns of received bytes from the serial driver's
-// interrupt counters (TIOCGICOUNT), which a pseudo-terminal does not have, so WaitCommEvent
-// never reports EV_RXCHAR on such a port; the receive direction is covered by the Linux tests
-// and the fake device, not faked here.
+// interrupt counters (TIOCGICOUNT), which a pseudo-terminal does not have, so on such a port
+// WaitCommEvent fails ("Request not supported"); the binding reports that once per open as a
+// line error, as it would an unplugged adapter. The receive direction is covered by the Linux
+// tests and the fake device, not faked here. Nor is the exclusive open checked: wine lets a
+// second handle open the same port, which Windows does not.
 #include "protocol/frame.h"
 #include "support/test_main_loop.h"
 #include "transport/comport.h"
