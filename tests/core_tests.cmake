@@ -1,7 +1,8 @@
-# The core's test sources, one list per test program (named after its folder). The Linux build
-# (tests/CMakeLists.txt) builds every list; the Windows build (tests/windows) builds the same
-# lists into one program that runs under wine, except the *_linux lists: the tests there are
-# about Linux-only facilities (pseudo-terminals, termios, sysfs, the runtime folder's rules).
+# The core's test sources, one list per test program (named after its folder; shell, the Qt-free
+# half of app). The Linux build (tests/CMakeLists.txt) builds every list; the Windows build
+# (tests/windows) builds the same lists into one program that runs under wine, except the *_linux
+# lists: the tests there are about Linux-only facilities (pseudo-terminals, termios, sysfs, the
+# runtime folder's rules, POSIX permissions).
 # A new core test therefore runs on both systems unless it is put in a *_linux list.
 set(vorkel_core_test_programs protocol sensor calibration firmware transport shell)
 
