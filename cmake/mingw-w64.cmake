@@ -1,4 +1,6 @@
-# Cross-compiling for 64-bit Windows with MinGW-w64.
+# Cross-compiling for 64-bit Windows with MinGW-w64. Everything linked into one program must be
+# compiled at one optimisation level: this GCC miscompiles inline code shared between
+# translation units of different levels (tests/windows/CMakeLists.txt says more).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 if(NOT CMAKE_CXX_COMPILER)
