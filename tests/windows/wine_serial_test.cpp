@@ -30,8 +30,8 @@ class WineSession {
 public:
     // A wine command, quietly; false with its output (wine's message) in `output`.
     bool run(const std::string& arguments, std::string& output) {
-        const std::string command = std::string(VORKEL_WINE) + " " + arguments + " >" + log_ +
-                                    " 2>&1 </dev/null";
+        const std::string command = std::string(VORKEL_WINE) + " " + arguments + " >'" + log_ +
+                                    "' 2>&1 </dev/null";
         const int status = std::system(command.c_str());
         std::ifstream in(log_);
         std::ostringstream text;
