@@ -41,12 +41,21 @@ void createPrivateFolders(const fs::path& folder) {
     }
 }
 
+// The rules are POSIX's whatever system computes them ("/home/anna" has no drive letter, yet
+// is an absolute POSIX path), so that the choice reads the same in every build.
+bool isPosixAbsolute(const fs::path& path) {
+    return path.has_root_directory() && !path.has_root_name();
+}
+
 } // namespace
 
 bool isSystemFolder(const fs::path& folder) {
     const fs::path normal = folder.lexically_normal();
-    auto part = normal.begin();
-    return part != normal.end() && *part == "/" && ++part != normal.end() && *part == "usr";
+    if (!isPosixAbsolute(normal)) {
+        return false;
+    }
+    const fs::path relative = normal.relative_path();
+    return !relative.empty() && *relative.begin() == "usr";
 }
 
 LogPlace chooseLogPlace(const LogPlaceFacts& facts) {
@@ -57,9 +66,9 @@ LogPlace chooseLogPlace(const LogPlaceFacts& facts) {
     }
     // Relative values are invalid for these variables and are ignored.
     fs::path stateHome = facts.stateHome;
-    if (!stateHome.is_absolute()) {
+    if (!isPosixAbsolute(stateHome)) {
         const fs::path home = facts.home;
-        if (!home.is_absolute()) {
+        if (!isPosixAbsolute(home)) {
             return beside;
         }
         stateHome = home / ".local" / "state";

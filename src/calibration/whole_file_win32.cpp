@@ -33,8 +33,15 @@ Created createNewFile(const std::filesystem::path& partial, std::string_view byt
 }
 
 bool moveOver(const std::filesystem::path& partial, const std::filesystem::path& final) {
-    // ReplaceFileW keeps the replaced file's access rights, attributes and creation time; it
-    // needs a file to replace, so a new name is a plain move.
+    const DWORD attributes = ::GetFileAttributesW(final.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        // A new name: a plain move, which fails rather than replace a file made meanwhile.
+        return ::MoveFileExW(partial.c_str(), final.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return false; // ReplaceFileW would move the file into the folder, or beside it
+    }
+    // ReplaceFileW keeps the replaced file's access rights, attributes and creation time.
     if (::ReplaceFileW(final.c_str(), partial.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                        nullptr, nullptr) != 0) {
         return true;

@@ -1,6 +1,7 @@
 // applyTranslation over a small tree with one control of every kind.
 #include "app/form2.h"
 #include "app/localization.h"
+#include "app/translation.h"
 #include "app/widgets/labeled_edit.h"
 #include "app/widgets/radio_group.h"
 #include "app/widgets/static_text.h"
@@ -10,6 +11,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <map>
 
 #include <QCheckBox>
@@ -207,6 +209,17 @@ TEST(ShippedControlKeys, eachLandsOnAControlOfAFittingKind) {
     }
     EXPECT_GT(checked, 100);
     EXPECT_EQ(dialog.windowTitle(), "Technological multiplier compute");
+}
+
+// The program carries the table as the encoder writes it from the UTF-8 source, the form that
+// shell_tests check.
+TEST(ShippedTranslation, isTheEncodedSource) {
+    std::ifstream in(VORKEL_TRANSLATION_SOURCE, std::ios::binary);
+    const std::string source{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::optional<std::vector<std::uint8_t>> encoded = encodeTranslationTable(source);
+    const std::optional<QByteArray> shipped = test::shippedTranslation();
+    ASSERT_TRUE(encoded && shipped);
+    EXPECT_EQ(std::vector<std::uint8_t>(shipped->begin(), shipped->end()), *encoded);
 }
 
 TEST(ErrorAndWarningBoxes, takeTheirTitlesFromTheList) {

@@ -104,6 +104,10 @@ TEST_F(TableFlow, exportsUnderTheFormatsExtensionWithTheDateOfToday) {
     choice = ExportChoice{dir / "report", ExportFormat::OmnicommXml};
     table.savetableButtonClick();
     EXPECT_EQ(readAll(dir / "report.xml"), omnicommXml(grid.grid, {"A/1", "7", "12/06/2026", 10}));
+    // A name in the user's own letters keeps them; only the extension after the last "." goes.
+    choice = ExportChoice{dir / u8"отчёт.v1.txt", ExportFormat::WialonCsv};
+    table.savetableButtonClick();
+    EXPECT_EQ(readAll(dir / u8"отчёт.v1.csv"), "1234;0\r\n1500;10\r\n;\r\n");
     EXPECT_TRUE(dialogs.questions.empty()); // the dialog asked about the paths it showed
     EXPECT_TRUE(dialogs.warnings.empty());
 }
@@ -111,29 +115,31 @@ TEST_F(TableFlow, exportsUnderTheFormatsExtensionWithTheDateOfToday) {
 TEST_F(TableFlow, asksBeforeReplacingAFileTheDialogDidNotShow) {
     CalibrationTable table(grid, services);
     grid.grid = {{"1", "2"}};
-    std::ofstream(dir / "report.txt") << "kept";
-    choice = ExportChoice{dir / "report.csv", ExportFormat::WialonTxt};
+    std::ofstream(dir / u8"отчёт.txt") << "kept";
+    choice = ExportChoice{dir / u8"отчёт.csv", ExportFormat::WialonTxt};
 
     dialogs.answer = false;
     table.savetableButtonClick();
-    EXPECT_EQ(readAll(dir / "report.txt"), "kept");
+    EXPECT_EQ(readAll(dir / u8"отчёт.txt"), "kept");
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0],
               (std::pair<std::string, std::string>{
-                  "Warning", "This file already exists. Replace it?\nreport.txt"}));
+                  "Warning", "This file already exists. Replace it?\nотчёт.txt"}));
 
     dialogs.answer = true;
     table.savetableButtonClick();
-    EXPECT_EQ(readAll(dir / "report.txt"), "2 1\r\n");
+    EXPECT_EQ(readAll(dir / u8"отчёт.txt"), "2 1\r\n");
 
-    // Where letter case does not tell names apart, "report.TXT" is the file the dialog asked
-    // about; a second name of one file stands in for such a file system here.
-    fs::create_hard_link(dir / "report.txt", dir / "report.TXT");
-    choice = ExportChoice{dir / "report.TXT", ExportFormat::WialonTxt};
+    // Where letter case does not tell names apart (Windows), "отчёт.TXT" is the file the
+    // dialog asked about; elsewhere a second name of one file stands in for such a system.
+    if (!fs::exists(dir / u8"отчёт.TXT")) {
+        fs::create_hard_link(dir / u8"отчёт.txt", dir / u8"отчёт.TXT");
+    }
+    choice = ExportChoice{dir / u8"отчёт.TXT", ExportFormat::WialonTxt};
     grid.grid = {{"3", "4"}};
     table.savetableButtonClick();
     EXPECT_EQ(dialogs.questions.size(), 2u); // the two above
-    EXPECT_EQ(readAll(dir / "report.txt"), "4 3\r\n");
+    EXPECT_EQ(readAll(dir / u8"отчёт.txt"), "4 3\r\n");
 }
 
 TEST_F(TableFlow, aTableOutOfOrderIsExportedOnlyWhenTheEngineerSaysSo) {

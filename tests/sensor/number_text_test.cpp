@@ -62,8 +62,10 @@ TEST(TwoDecimals, ignoresTheLocale) {
         std::locale(std::locale::classic(), new CommaNumpunct));
     // The C library's locale too, where the system has one with a decimal comma.
     const std::string previousC = std::setlocale(LC_ALL, nullptr);
-    const bool cLocaleChanged = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr ||
-                                std::setlocale(LC_NUMERIC, "ru_RU.UTF-8") != nullptr;
+    bool cLocaleChanged = false;
+    for (const char* name : {"de_DE.UTF-8", "ru_RU.UTF-8", "German_Germany.1252"}) { // Windows
+        cLocaleChanged = cLocaleChanged || std::setlocale(LC_NUMERIC, name) != nullptr;
+    }
     const std::string text = formatTwoDecimals(12345.125, 10);
     std::locale::global(previous);
     std::setlocale(LC_ALL, previousC.c_str());

@@ -110,6 +110,18 @@ std::string SimProcess::readLine() {
     return end == std::string::npos ? std::string() : stdoutText_.substr(0, end);
 }
 
+std::string SimProcess::takeLine(std::chrono::milliseconds patience) {
+    readUntil(stdout_, stdoutText_, Clock::now() + patience,
+              [](const std::string& text) { return text.find('\n') != std::string::npos; });
+    const std::size_t end = stdoutText_.find('\n');
+    if (end == std::string::npos) {
+        return {};
+    }
+    std::string line = stdoutText_.substr(0, end);
+    stdoutText_.erase(0, end + 1);
+    return line;
+}
+
 bool SimProcess::waitForError(const std::string& part) {
     return readUntil(stderr_, stderrText_, Clock::now() + kSimPatience,
                      [&](const std::string& text) { return text.find(part) != std::string::npos; });

@@ -28,6 +28,9 @@ public:
 
     // The first line of standard output, without its line end; empty if none came.
     std::string readLine();
+    // The next line of standard output, which then is no longer there; empty if none came
+    // within `patience`.
+    std::string takeLine(std::chrono::milliseconds patience = kSimPatience);
     // Waits until standard error has shown `part`.
     bool waitForError(const std::string& part);
     // Types on its standard input.

@@ -1,8 +1,10 @@
-// A fresh folder under the system's temporary folder, removed with everything in it.
+// A fresh folder under the system's temporary folder, removed with everything in it. Its name
+// has Cyrillic letters, as a Russian user's folders do, so every file the tests write goes
+// through a path that is not ASCII (on Windows, wide paths).
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -10,12 +12,24 @@ namespace vorkel::test {
 
 class TempDir {
 public:
+    // create_directory fails for a name that exists, so a folder it makes is ours alone
+    // (mkdtemp's rule, which Windows lacks).
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vorkel-test-XXXXXX");
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::u8string name = u8"vorkel-тест-";
+            for (const char digit : std::to_string(random() % 1000000000)) {
+                name += static_cast<char8_t>(digit);
+            }
+            const auto candidate = std::filesystem::temp_directory_path() / name;
+            if (std::filesystem::create_directory(candidate)) {
+                std::filesystem::permissions(candidate, std::filesystem::perms::owner_all);
+                path_ = candidate;
+                return;
+            }
         }
-        path_ = pattern;
+        throw std::runtime_error("no fresh temporary folder");
     }
     ~TempDir() {
         std::error_code ignored;

@@ -4,12 +4,10 @@
 #include "transport/port_holder.h"
 #include "transport/port_watch.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
-#include <random>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -19,50 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TempDir;
-
-struct NameCase {
-    const char* name;
-    const char* path;
-    const char* shown;
-};
-
-class ComPortNames : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(ComPortNames, getTheDevicePrefixFromTen) {
-    EXPECT_EQ(comPortPath(GetParam().name), GetParam().path);
-    EXPECT_EQ(comPortDisplayName(comPortPath(GetParam().name)), GetParam().shown);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    PortDiscovery, ComPortNames,
-    ::testing::Values(NameCase{"COM1", "COM1", "COM1"}, NameCase{"COM3", "COM3", "COM3"},
-                      NameCase{"COM9", "COM9", "COM9"}, NameCase{"COM10", R"(\\.\COM10)", "COM10"},
-                      NameCase{"COM12", R"(\\.\COM12)", "COM12"},
-                      NameCase{"COM256", R"(\\.\COM256)", "COM256"}, NameCase{"COM", "COM", "COM"},
-                      NameCase{"CNCA0", "CNCA0", "CNCA0"}, NameCase{"COM1X5", "COM1X5", "COM1X5"},
-                      NameCase{"COM05", "COM05", "COM05"}),
-    [](const ::testing::TestParamInfo<NameCase>& info) {
-        return std::to_string(info.index) + "_" + info.param.name;
-    });
-
-TEST(PortDiscovery, registryNamesBecomeEntriesInTheirOrder) {
-    const std::vector<PortEntry> entries = portEntriesFromComNames({"COM12", "COM3"});
-    EXPECT_EQ(entries, (std::vector<PortEntry>{{"COM12", R"(\\.\COM12)"}, {"COM3", "COM3"}}));
-}
-
-TEST(PortDiscovery, naturalOrderComparesDigitRunsAsNumbers) {
-    std::vector<std::string> names{"ttyUSB10", "ttyS1",  "ttyUSB2", "ttyACM0", "ttyS0",
-                                   "ttyUSB1",  "ttyS10", "ttyAMA0", "ttyUSB02"};
-    std::mt19937 random(5);
-    std::shuffle(names.begin(), names.end(), random);
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return naturalLess(a, b); });
-    EXPECT_EQ(names, (std::vector<std::string>{"ttyACM0", "ttyAMA0", "ttyS0", "ttyS1", "ttyS10",
-                                               "ttyUSB1", "ttyUSB02", "ttyUSB2", "ttyUSB10"}));
-    EXPECT_FALSE(naturalLess("ttyUSB2", "ttyUSB2"));
-    EXPECT_TRUE(naturalLess("tty", "ttyS0"));
-    EXPECT_TRUE(naturalLess("VSENSOR9", "VSENSOR10"));
-}
 
 class FakeSystem : public ::testing::Test {
 protected:
