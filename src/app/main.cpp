@@ -52,9 +52,11 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // The application title; window captions are the main window's own.
     QApplication::setApplicationName(vorkel::builtin::rsProgram_name);
+#if defined(VORKEL_APP_ID)
     // Ties the window to the installed menu entry and its icon (a portable copy has neither).
     QGuiApplication::setDesktopFileName(QStringLiteral(VORKEL_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(VORKEL_APP_ID)));
+#endif
     QApplication::setFont(QFont(QStringLiteral("Arial"), QApplication::font().pointSize()));
 
 #if defined(Q_OS_WIN)
