@@ -1,5 +1,7 @@
 #include "app/curve_painter.h"
 
+#include "app/plot_style.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -7,8 +9,9 @@
 namespace vorkel {
 namespace {
 
-const QColor kGrid(220, 220, 220);
-const QColor kLine(20, 60, 160);
+using plot_style::kGrid;
+using plot_style::kLine;
+
 const QColor kMarked(210, 30, 30);
 
 } // namespace

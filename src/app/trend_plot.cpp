@@ -1,5 +1,6 @@
 #include "app/trend_plot.h"
 
+#include "app/plot_style.h"
 #include "app/widgets/paint_box.h"
 
 #include <QPainterPath>
@@ -7,9 +8,10 @@
 namespace vorkel {
 namespace {
 
+using plot_style::kGrid;
+using plot_style::kLine;
+
 const QColor kStableFill(200, 235, 200);
-const QColor kGrid(220, 220, 220);
-const QColor kLine(20, 60, 160);
 
 } // namespace
 

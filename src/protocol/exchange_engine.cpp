@@ -322,11 +322,8 @@ void ExchangeEngine::mainTimerTimer() {
                 return;
             }
         }
-        resetLine();
-        if (portOpen_) {
-            setRequestState(request_state::kIdle);
-        } else {
-            forceRequestState(request_state::kIdle); // and no poll: nothing can go out
+        if (resetLine()) {
+            setRequestState(request_state::kIdle); // without a port, idle comes below, unpolled
         }
         break;
     }

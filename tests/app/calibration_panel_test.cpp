@@ -1,5 +1,6 @@
 // The calibration binders' own rules: the date separator taken from the system's date format,
-// the dialogs' filters in Qt's form, and the litres table's keys that are not integers.
+// the dialogs' filters in Qt's form, the litres table's keys that are not integers, rows out of
+// order coloured in the grid and asked about before an export, and the report as a PDF.
 #include "app/calibration_panel.h"
 #include "app/main_form.h"
 #include "app/settings_keys.h"
@@ -130,6 +131,11 @@ protected:
         window = std::make_unique<TmainForm>(std::move(environment));
     }
     TValueListEditor& table() { return *window->ui().LitersConversionTable; }
+    TValueListEditor& grid() { return *window->ui().tarEditor; }
+    bool gridRowMarked(int row) {
+        return grid().item(row, TValueListEditor::kValueColumn)->background().style() !=
+               Qt::NoBrush;
+    }
     QStringList refusalLines() {
         QStringList lines;
         for (const QListWidgetItem* item : window->ui().logListBox->findItems(
@@ -192,6 +198,53 @@ TEST_F(CalibrationWindow, exportsTheUsersTextsAsUtf8) {
                        "1</id>\r\n"),
               std::string::npos)
         << xml;
+}
+
+TEST_F(CalibrationWindow, aMistypedRowIsMarkedAndAskedAboutBeforeTheExport) {
+    start();
+    for (const auto& [liters, value] : {std::pair{"0", "100"}, std::pair{"10", "3000"},
+                                        std::pair{"20", "1700"}, std::pair{"30", "2500"}}) {
+        ASSERT_TRUE(grid().appendRow(liters, value));
+    }
+    EXPECT_FALSE(gridRowMarked(0));
+    EXPECT_TRUE(gridRowMarked(1));
+    EXPECT_TRUE(gridRowMarked(2));
+    EXPECT_EQ(grid().item(1, 0)->toolTip(), "the value does not rise with the litres");
+    grid().setValue(1, "900"); // corrected
+    EXPECT_FALSE(gridRowMarked(1));
+    EXPECT_FALSE(gridRowMarked(2));
+
+    grid().setValue(3, "1700"); // row 4, the first of the export (which starts at the bottom)
+    boxes.confirmAnswer = false;
+    window->ui().savetableButton->click();
+    ASSERT_EQ(boxes.confirmations.size(), 1u);
+    EXPECT_EQ(boxes.confirmations[0].text.toStdString(),
+              "Row 4 (30; 1700): the same value as another row\nDownload the table anyway?");
+    EXPECT_TRUE(dialogs.empty());
+}
+
+TEST_F(CalibrationWindow, theReportIsAPdfWithAPageForEachFortyRows) {
+    start();
+    window->ui().carnumberedit->setText("A/1");
+    for (int row = 1; row <= 41; ++row) {
+        ASSERT_TRUE(grid().appendRow(QString::number(row), QString::number(row * 90)));
+    }
+    answer = ChosenFile{dir / "tank", 1};
+    window->ui().reportButton->click();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].title, "Calibration report");
+    EXPECT_TRUE(dialogs[0].proposedName.startsWith("A_1-"));
+    EXPECT_TRUE(dialogs[0].askBeforeReplacing);
+    std::ifstream file(dir / "tank.pdf", std::ios::binary);
+    const std::string pdf{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+    EXPECT_NE(pdf.find("/Count 2"), std::string::npos); // two pages
+
+    answer = ChosenFile{dir / "missing" / "tank.pdf", 1};
+    window->ui().reportButton->click();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Calibration file not saved!");
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 }
 
 } // namespace

@@ -1,0 +1,12 @@
+// The colours that the level trend and the tank curve share, so that both pictures (and the
+// report, which paints the curve) read as one family.
+#pragma once
+
+#include <QColor>
+
+namespace vorkel::plot_style {
+
+inline const QColor kGrid(220, 220, 220);
+inline const QColor kLine(20, 60, 160);
+
+} // namespace vorkel::plot_style
