@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QPixmap>
+#include <QTextDocument>
 
 namespace vorkel {
 namespace {
@@ -31,6 +32,7 @@ void FirmwarePanel::connectTo(FirmwareTransfer& transfer) {
     // shortened to fit whenever that width changes.
     QLabel* label = ui_.flashfileedit;
     label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
+    label->setTextFormat(Qt::PlainText); // a file name, whatever it looks like
     label->installEventFilter(this);
     ui_.flashprogresspanel->onPaint = [this](QPainter& painter) { paintProgress(painter); };
 
@@ -43,7 +45,7 @@ void FirmwarePanel::connectTo(FirmwareTransfer& transfer) {
 
 void FirmwarePanel::showFirmwarePath(const std::filesystem::path& path) {
     fullPath_ = QString::fromStdU16String(path.u16string());
-    ui_.flashfileedit->setToolTip(fullPath_);
+    ui_.flashfileedit->setToolTip(Qt::convertFromPlainText(fullPath_)); // tool tips take markup
     elidePath();
 }
 

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTextDocument>
 #include <QToolButton>
 
 namespace vorkel {
@@ -277,7 +278,7 @@ TEST_F(MainForm, skipsStoredLitersRowsWithAnEmptySide) {
 
 TEST_F(MainForm, restoresWhatWasStored) {
     settings->setValue(key::kTab, 2);
-    settings->setValue(key::kFlashFileName, "/home/me/fw.bin");
+    settings->setValue(key::kFlashFileName, "/home/me/<i>fw</i>.bin"); // a name, not markup
     settings->setValue(key::kShowLiters, 1);
     settings->setValue(key::kMultiplier, -5);
     settings->setValue(key::kWindowWidth, 2000);
@@ -285,7 +286,9 @@ TEST_F(MainForm, restoresWhatWasStored) {
     settings->setValue(key::kWindowLength, 7);
     start();
     EXPECT_EQ(ui().mainPageControl->currentWidget(), ui().configsheet);
-    EXPECT_EQ(ui().flashfileedit->text(), "/home/me/fw.bin");
+    EXPECT_EQ(ui().flashfileedit->text(), "/home/me/<i>fw</i>.bin");
+    EXPECT_EQ(ui().flashfileedit->textFormat(), Qt::PlainText);
+    EXPECT_EQ(ui().flashfileedit->toolTip(), Qt::convertFromPlainText("/home/me/<i>fw</i>.bin"));
     EXPECT_TRUE(ui().LitersTableCheckBox->isChecked());
     EXPECT_FALSE(ui().LitersIndicator->isHidden());
     EXPECT_EQ(ui().tkoeffUpDown->position(), -5);
