@@ -1,6 +1,7 @@
 #include "app/firmware_panel.h"
 
 #include "app/file_dialogs.h"
+#include "app/path_text.h"
 #include "firmware/progress_bar.h"
 #include "ui_TmainForm.h"
 
@@ -44,7 +45,7 @@ void FirmwarePanel::connectTo(FirmwareTransfer& transfer) {
 }
 
 void FirmwarePanel::showFirmwarePath(const std::filesystem::path& path) {
-    fullPath_ = QString::fromStdU16String(path.u16string());
+    fullPath_ = textFromPath(path);
     ui_.flashfileedit->setToolTip(Qt::convertFromPlainText(fullPath_)); // tool tips take markup
     elidePath();
 }
@@ -130,7 +131,7 @@ FirmwarePanel::runOpenFlashDialog(QWidget* parent, const QString& title, const Q
     if (chosen.isEmpty()) {
         return std::nullopt;
     }
-    return std::filesystem::path(chosen.toStdU16String());
+    return pathFromText(chosen);
 }
 
 } // namespace vorkel

@@ -1,8 +1,11 @@
 // The Windows port names and the name order, rules that hold on every system.
 #include "transport/port_discovery.h"
+#include "transport/port_watch.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -34,6 +37,30 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<NameCase>& info) {
         return std::to_string(info.index) + "_" + info.param.name;
     });
+
+void setVariable(const char* name, const char* value) {
+#if defined(_WIN32)
+    _putenv_s(name, value != nullptr ? value : ""); // "" removes it
+#else
+    value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+#endif
+}
+
+// The watched folders are looked up at start-up: a temporary folder that the environment names
+// but that is not there (a removed drive, a profile copied from elsewhere) must not end it.
+TEST(PortDiscovery, aMissingTemporaryFolderEndsNothing) {
+    const char* names[] = {"TMP", "TEMP", "TMPDIR"};
+    std::vector<std::optional<std::string>> saved;
+    for (const char* name : names) {
+        const char* value = std::getenv(name);
+        saved.push_back(value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+        setVariable(name, R"(C:\vorkel-missing\temp)");
+    }
+    EXPECT_NO_THROW(PortWatch watch(PortWatch::systemFolders(userRuntimeDir())));
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        setVariable(names[i], saved[i] ? saved[i]->c_str() : nullptr);
+    }
+}
 
 TEST(PortDiscovery, registryNamesBecomeEntriesInTheirOrder) {
     const std::vector<PortEntry> entries = portEntriesFromComNames({"COM12", "COM3"});
