@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vorkel {
@@ -38,27 +38,27 @@ INSTANTIATE_TEST_SUITE_P(
         return std::to_string(info.index) + "_" + info.param.name;
     });
 
-void setVariable(const char* name, const char* value) {
+// An empty value removes the variable.
+void setVariable(const char* name, const std::string& value) {
 #if defined(_WIN32)
-    _putenv_s(name, value != nullptr ? value : ""); // "" removes it
+    _putenv_s(name, value.c_str());
 #else
-    value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+    value.empty() ? ::unsetenv(name) : ::setenv(name, value.c_str(), 1);
 #endif
 }
 
 // The watched folders are looked up at start-up: a temporary folder that the environment names
-// but that is not there (a removed drive, a profile copied from elsewhere) must not end it.
+// but that is gone (a removed drive, a profile copied from elsewhere) must not end it.
 TEST(PortDiscovery, aMissingTemporaryFolderEndsNothing) {
-    const char* names[] = {"TMP", "TEMP", "TMPDIR"};
-    std::vector<std::optional<std::string>> saved;
-    for (const char* name : names) {
+    std::vector<std::pair<const char*, std::string>> saved;
+    for (const char* name : {"TMP", "TEMP", "TMPDIR"}) {
         const char* value = std::getenv(name);
-        saved.push_back(value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+        saved.emplace_back(name, value != nullptr ? value : "");
         setVariable(name, R"(C:\vorkel-missing\temp)");
     }
     EXPECT_NO_THROW(PortWatch watch(PortWatch::systemFolders(userRuntimeDir())));
-    for (std::size_t i = 0; i < saved.size(); ++i) {
-        setVariable(names[i], saved[i] ? saved[i]->c_str() : nullptr);
+    for (const auto& [name, value] : saved) {
+        setVariable(name, value);
     }
 }
 
