@@ -1,4 +1,5 @@
 #include "app/file_dialogs.h"
+
 #include "app/path_text.h"
 
 #include <QFileDialog>
@@ -41,8 +42,7 @@ std::optional<ChosenFile> runSaveFileDialog(QWidget* parent, const SaveFileDialo
         return std::nullopt;
     }
     const auto entry = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
-    return ChosenFile{pathFromText(dialog.selectedFiles().front()),
-                      entry < 0 ? 1 : entry + 1};
+    return ChosenFile{pathFromText(dialog.selectedFiles().front()), entry < 0 ? 1 : entry + 1};
 }
 
 } // namespace vorkel

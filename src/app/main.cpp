@@ -30,8 +30,8 @@ std::optional<QByteArray> translationResource() {
 // The build identifier: the CRC of the program's own file. The program does not change while
 // it runs, so it is computed once.
 std::string buildIdentifier() {
-    const auto crc = vorkel::crc16OfFile(
-        vorkel::pathFromText(QCoreApplication::applicationFilePath()));
+    const auto crc =
+        vorkel::crc16OfFile(vorkel::pathFromText(QCoreApplication::applicationFilePath()));
     if (!crc) {
         return "????";
     }

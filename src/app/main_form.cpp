@@ -336,8 +336,7 @@ void TmainForm::loadSettings() {
         ui_->mainPageControl->setCurrentIndex(kSensorSetupPage);
     }
     if (settings.contains(key::kFlashFileName)) {
-        firmware_.restoreFirmwarePath(
-            pathFromText(settings.value(key::kFlashFileName).toString()));
+        firmware_.restoreFirmwarePath(pathFromText(settings.value(key::kFlashFileName).toString()));
     }
     if (const auto show = storedInt(settings, key::kShowLiters); show && *show != 0) {
         ui_->LitersTableCheckBox->setChecked(true);
@@ -388,8 +387,7 @@ std::uint32_t TmainForm::selectedLanguageId() const {
 void TmainForm::saveSettings() {
     QSettings& settings = *env_.settings;
     settings.setValue(key::kPort, fromUtf8(livePorts_.portToStore()));
-    settings.setValue(key::kFlashFileName,
-                      textFromPath(firmware_.firmwarePath()));
+    settings.setValue(key::kFlashFileName, textFromPath(firmware_.firmwarePath()));
     settings.setValue(key::kTab, ui_->mainPageControl->currentIndex());
     settings.setValue(key::kLanguage, static_cast<int>(selectedLanguageId()));
     settings.setValue(key::kWindowLeft, x());

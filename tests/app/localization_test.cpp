@@ -16,8 +16,8 @@
 #include <map>
 #include <optional>
 
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -238,18 +239,18 @@ TEST_F(FakeSystem, aBusyPortNamesTheProcessThatHoldsIt) {
     // search to the descriptors.
     struct stat info {};
     ASSERT_EQ(::stat(pty.path().c_str(), &info), 0);
+    std::ostringstream device; // as the lock list names it
+    device << std::hex << major(info.st_dev) << ":" << minor(info.st_dev) << ":" << std::dec
+           << info.st_ino << " 0 EOF\n";
     const auto lockedBy = [&](const std::string& pid) {
         std::ofstream(proc / "locks") << "1: FLOCK  ADVISORY  WRITE 7 00:01:2 0 EOF\n"
-                                      << "2: -> FLOCK  ADVISORY  WRITE 99 " << std::hex
-                                      << major(info.st_dev) << ":" << minor(info.st_dev) << ":"
-                                      << std::dec << info.st_ino << " 0 EOF\n"
-                                      << "3: FLOCK  ADVISORY  WRITE " << pid << " " << std::hex
-                                      << major(info.st_dev) << ":" << minor(info.st_dev) << ":"
-                                      << std::dec << info.st_ino << " 0 EOF\n";
+                                      << "2: -> FLOCK  ADVISORY  WRITE 99 " << device.str()
+                                      << "3: FLOCK  ADVISORY  WRITE " << pid << " " << device.str();
     };
     for (const char* pid : {"7", "0", "4242"}) {
         lockedBy(pid);
-        EXPECT_EQ(findPortHolder(published / "VSENSOR1", proc, 99), (PortHolder{812, "ModemManager"}))
+        EXPECT_EQ(findPortHolder(published / "VSENSOR1", proc, 99),
+                  (PortHolder{812, "ModemManager"}))
             << "lock of pid " << pid;
     }
     process(1500, "picocom", pty.path());
