@@ -1,5 +1,7 @@
 #include "app/file_dialogs.h"
 
+#include "app/path_text.h"
+
 #include <QFileDialog>
 
 namespace vorkel {
@@ -40,8 +42,7 @@ std::optional<ChosenFile> runSaveFileDialog(QWidget* parent, const SaveFileDialo
         return std::nullopt;
     }
     const auto entry = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
-    return ChosenFile{std::filesystem::path(dialog.selectedFiles().front().toStdU16String()),
-                      entry < 0 ? 1 : entry + 1};
+    return ChosenFile{pathFromText(dialog.selectedFiles().front()), entry < 0 ? 1 : entry + 1};
 }
 
 } // namespace vorkel

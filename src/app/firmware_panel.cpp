@@ -1,12 +1,14 @@
 #include "app/firmware_panel.h"
 
 #include "app/file_dialogs.h"
+#include "app/path_text.h"
 #include "firmware/progress_bar.h"
 #include "ui_TmainForm.h"
 
 #include <QEvent>
 #include <QFileDialog>
 #include <QPixmap>
+#include <QTextDocument>
 
 namespace vorkel {
 namespace {
@@ -31,6 +33,7 @@ void FirmwarePanel::connectTo(FirmwareTransfer& transfer) {
     // shortened to fit whenever that width changes.
     QLabel* label = ui_.flashfileedit;
     label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
+    label->setTextFormat(Qt::PlainText); // a file name, whatever it looks like
     label->installEventFilter(this);
     ui_.flashprogresspanel->onPaint = [this](QPainter& painter) { paintProgress(painter); };
 
@@ -42,8 +45,8 @@ void FirmwarePanel::connectTo(FirmwareTransfer& transfer) {
 }
 
 void FirmwarePanel::showFirmwarePath(const std::filesystem::path& path) {
-    fullPath_ = QString::fromStdU16String(path.u16string());
-    ui_.flashfileedit->setToolTip(fullPath_);
+    fullPath_ = textFromPath(path);
+    ui_.flashfileedit->setToolTip(Qt::convertFromPlainText(fullPath_)); // tool tips take markup
     elidePath();
 }
 
@@ -128,7 +131,7 @@ FirmwarePanel::runOpenFlashDialog(QWidget* parent, const QString& title, const Q
     if (chosen.isEmpty()) {
         return std::nullopt;
     }
-    return std::filesystem::path(chosen.toStdU16String());
+    return pathFromText(chosen);
 }
 
 } // namespace vorkel

@@ -5,6 +5,7 @@
 #include "app/log_place.h"
 #include "app/main_form.h"
 #include "app/message_boxes.h"
+#include "app/path_text.h"
 #include "app/settings_keys.h"
 #include "protocol/crc16.h"
 
@@ -29,9 +30,8 @@ std::optional<QByteArray> translationResource() {
 // The build identifier: the CRC of the program's own file. The program does not change while
 // it runs, so it is computed once.
 std::string buildIdentifier() {
-    // From UTF-16: a std::string path would be read in the ANSI code page on Windows.
-    const auto crc = vorkel::crc16OfFile(
-        std::filesystem::path(QCoreApplication::applicationFilePath().toStdU16String()));
+    const auto crc =
+        vorkel::crc16OfFile(vorkel::pathFromText(QCoreApplication::applicationFilePath()));
     if (!crc) {
         return "????";
     }
@@ -71,8 +71,8 @@ int main(int argc, char* argv[]) {
     vorkel::MainFormEnvironment environment;
     environment.settings = &settings;
     environment.boxes = &boxes;
-    const vorkel::LogPlace logPlace = vorkel::prepareLogPlace(
-        std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()));
+    const vorkel::LogPlace logPlace =
+        vorkel::prepareLogPlace(vorkel::pathFromText(QCoreApplication::applicationDirPath()));
     environment.logFile = logPlace.file;
     environment.announceLogFile = !logPlace.besideProgram;
     environment.translationTable = translationResource();

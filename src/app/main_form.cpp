@@ -2,6 +2,7 @@
 
 #include "app/builtin_texts.h"
 #include "app/form2.h"
+#include "app/path_text.h"
 #include "app/settings_keys.h"
 #include "ui_TmainForm.h"
 
@@ -226,7 +227,7 @@ void TmainForm::FormCreate() {
     localization_.loadTranslation(env_.translationTable, languageId_);
     if (env_.announceLogFile) {
         log_->writeLog(localization_.getTranslation("rsLogFileLocation") + ' ' +
-                       QString::fromStdU16String(env_.logFile.u16string()));
+                       textFromPath(env_.logFile));
     }
 
     fillPortSelector(env_.settings->value(key::kPort).toString());
@@ -335,8 +336,7 @@ void TmainForm::loadSettings() {
         ui_->mainPageControl->setCurrentIndex(kSensorSetupPage);
     }
     if (settings.contains(key::kFlashFileName)) {
-        firmware_.restoreFirmwarePath(
-            std::filesystem::path(settings.value(key::kFlashFileName).toString().toStdU16String()));
+        firmware_.restoreFirmwarePath(pathFromText(settings.value(key::kFlashFileName).toString()));
     }
     if (const auto show = storedInt(settings, key::kShowLiters); show && *show != 0) {
         ui_->LitersTableCheckBox->setChecked(true);
@@ -387,8 +387,7 @@ std::uint32_t TmainForm::selectedLanguageId() const {
 void TmainForm::saveSettings() {
     QSettings& settings = *env_.settings;
     settings.setValue(key::kPort, fromUtf8(livePorts_.portToStore()));
-    settings.setValue(key::kFlashFileName,
-                      QString::fromStdU16String(firmware_.firmwarePath().u16string()));
+    settings.setValue(key::kFlashFileName, textFromPath(firmware_.firmwarePath()));
     settings.setValue(key::kTab, ui_->mainPageControl->currentIndex());
     settings.setValue(key::kLanguage, static_cast<int>(selectedLanguageId()));
     settings.setValue(key::kWindowLeft, x());

@@ -14,16 +14,24 @@ void makeSystemModal(QMessageBox& box) {
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
 }
 
+// Box texts are plain text: some carry text from outside the program (the name another
+// process gave itself, a file name), and markup in them must show as it is, not be followed.
+void showAsPlainText(QMessageBox& box) {
+    box.setTextFormat(Qt::PlainText);
+}
+
 } // namespace
 
 void QtMessageBoxes::stop(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok);
+    showAsPlainText(box);
     makeSystemModal(box);
     box.exec();
 }
 
 bool QtMessageBoxes::confirm(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok | QMessageBox::Cancel);
+    showAsPlainText(box);
     box.setDefaultButton(QMessageBox::Cancel);
     makeSystemModal(box);
     return box.exec() == QMessageBox::Ok;
@@ -31,6 +39,7 @@ bool QtMessageBoxes::confirm(const QString& title, const QString& text) {
 
 void QtMessageBoxes::selfClosingInformation(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);
+    showAsPlainText(box);
     makeSystemModal(box);
     QTimer::singleShot(kSelfClosingMs, &box, &QMessageBox::accept);
     box.exec();
@@ -38,6 +47,7 @@ void QtMessageBoxes::selfClosingInformation(const QString& title, const QString&
 
 void QtMessageBoxes::notice(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok);
+    showAsPlainText(box);
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true); // brought to the foreground
     box.exec();

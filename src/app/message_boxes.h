@@ -1,6 +1,6 @@
 // The program's modal message boxes, behind an interface so that tests answer them without a
 // person. Every call returns when the box has been dismissed; while it is open the event loop
-// runs (received bytes and timers are handled).
+// runs (received bytes and timers are handled). Texts are shown as plain text.
 #pragma once
 
 #include <QString>

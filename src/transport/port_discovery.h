@@ -69,6 +69,8 @@ std::vector<PortEntry> discoverPosixPorts(
     const std::filesystem::path& byIdFolder = std::filesystem::path(kSerialByIdFolder));
 
 // $XDG_RUNTIME_DIR, or "/tmp/runtime-" + user name when it is unset (as Qt's runtime location).
+// Windows: the temporary folder, or an empty path when the one the environment names is not
+// there. Never throws: it is looked up at start-up.
 std::filesystem::path userRuntimeDir();
 
 // Why `folder` cannot be trusted with the user's virtual ports, or an empty text when it can.

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <system_error>
 #include <windows.h>
 // After windows.h:
 #include <devguid.h>
@@ -105,8 +106,11 @@ std::vector<PortEntry> discoverPorts() {
 }
 
 std::filesystem::path userRuntimeDir() {
-    // Windows has no runtime folder of its own; the temporary folder serves.
-    return std::filesystem::temp_directory_path();
+    // Windows has no runtime folder of its own; the temporary folder serves. %TMP% may name a
+    // folder that is gone, which the throwing form reports with an exception.
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    return error ? std::filesystem::path() : folder;
 }
 
 // Virtual sensors live on pseudo-terminals, which Windows does not have.

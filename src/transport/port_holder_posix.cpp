@@ -18,6 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A process's number, from a folder name of /proc or a field of /proc/locks. 0 names no process
+// of ours: /proc/locks shows it for a lock taken outside our PID namespace.
 std::optional<int> pidOf(const std::string& name) {
     if (name.empty() || name.size() > 9) {
         return std::nullopt;
@@ -28,6 +30,9 @@ std::optional<int> pidOf(const std::string& name) {
             return std::nullopt;
         }
         pid = pid * 10 + (c - '0');
+    }
+    if (pid == 0) {
+        return std::nullopt;
     }
     return pid;
 }
@@ -52,11 +57,26 @@ std::optional<LockedFile> lockedFileOf(std::string_view field) {
     return std::nullopt;
 }
 
+// Empty when it cannot be read.
 std::string commandName(const fs::path& procRoot, int pid) {
     std::ifstream comm(procRoot / std::to_string(pid) / "comm");
     std::string program;
     std::getline(comm, program);
-    return program.empty() ? "pid " + std::to_string(pid) : program;
+    return program;
+}
+
+// True when the process has a descriptor open on `device` (a canonical path). Another user's
+// process, whose descriptors may not be read, has none that we can see.
+bool holdsDevice(const fs::path& procRoot, int pid, const fs::path& device) {
+    std::error_code error;
+    for (fs::directory_iterator fd(procRoot / std::to_string(pid) / "fd", error), end;
+         !error && fd != end; fd.increment(error)) {
+        std::error_code linkError;
+        if (fs::read_symlink(fd->path(), linkError) == device && !linkError) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The process that holds a lock on the device. A lock is what keeps the port, where several
@@ -87,23 +107,17 @@ std::optional<PortHolder> findPortHolder(const fs::path& device, const fs::path&
     if (error) {
         return std::nullopt;
     }
-    if (const std::optional<int> pid = lockHolder(wanted, procRoot, selfPid)) {
+    // The lock list keeps the pid of whoever took the lock, also after that process has ended
+    // or handed the descriptor to a child, and the pid may have been reused since: it counts
+    // only while that process really has the device open.
+    if (const std::optional<int> pid = lockHolder(wanted, procRoot, selfPid);
+        pid && holdsDevice(procRoot, *pid, wanted)) {
         return PortHolder{*pid, commandName(procRoot, *pid)};
     }
     for (fs::directory_iterator it(procRoot, error), end; !error && it != end;
          it.increment(error)) {
         const std::optional<int> pid = pidOf(it->path().filename().string());
-        if (!pid || *pid == selfPid) {
-            continue;
-        }
-        std::error_code fdError; // another user's process: not ours to see, passed over
-        for (fs::directory_iterator fd(it->path() / "fd", fdError), fdEnd; !fdError && fd != fdEnd;
-             fd.increment(fdError)) {
-            std::error_code linkError;
-            const fs::path target = fs::read_symlink(fd->path(), linkError);
-            if (linkError || target != wanted) {
-                continue;
-            }
+        if (pid && *pid != selfPid && holdsDevice(procRoot, *pid, wanted)) {
             return PortHolder{*pid, commandName(procRoot, *pid)};
         }
     }
@@ -142,7 +156,8 @@ std::string portInUseText(const std::string& port, const std::optional<PortHolde
     if (!holder) {
         return name + " is in use by another program";
     }
-    return name + " is in use by " + holder->program + " (pid " + std::to_string(holder->pid) + ")";
+    const std::string program = holder->program.empty() ? "another program" : holder->program;
+    return name + " is in use by " + program + " (pid " + std::to_string(holder->pid) + ")";
 }
 
 } // namespace vorkel

@@ -152,10 +152,10 @@ private:
 
 class PosixSerialDevice final : public SerialDevice {
 public:
-    PosixSerialDevice(std::string port, int fd, bool lowLatency)
+    PosixSerialDevice(std::string port, int fd, LowLatencyMode lowLatency)
         : port_(std::move(port))
         , fd_(fd)
-        , lowLatency_(lowLatency) {
+        , lowLatency_(std::move(lowLatency)) {
 #if defined(__linux__)
         if (::ioctl(fd_, TIOCGICOUNT, &counts_) == 0) {
             modemWatcher_.emplace(fd_, notifyPipe_);
@@ -167,7 +167,8 @@ public:
 #if defined(__linux__)
         modemWatcher_.reset();
 #endif
-        ::close(fd_); // also releases the lock taken at open
+        lowLatency_.restore(); // through this descriptor, so before it goes
+        ::close(fd_);          // also releases the lock taken at open
     }
 
     void configure(const LineSettings& settings) override {
@@ -328,7 +329,7 @@ public:
     }
 
     bool lowLatency() const override {
-        return lowLatency_;
+        return lowLatency_.on();
     }
 
 private:
@@ -418,7 +419,7 @@ private:
 
     std::string port_;
     int fd_;
-    bool lowLatency_;
+    LowLatencyMode lowLatency_;
     Pipe wakePipe_;       // the stop
     Pipe notifyPipe_;     // a modem-line change (watcher thread) or a failure (owner's thread)
     bool hungUp_ = false; // receive thread only: the device is no longer waited on
@@ -461,23 +462,27 @@ std::unique_ptr<SerialDevice> SerialDevice::open(const std::string& port) {
     const int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIC, &lines);
     ::tcflush(fd, TCIOFLUSH);
-    bool lowLatency = false;
+    SerialFlagsAccess serialFlags{[](int&) { return false; }, [](int) { return false; }};
 #if defined(__linux__) && defined(TIOCGSERIAL)
-    serial_struct serial{};
-    lowLatency =
-        requestLowLatency(SerialFlagsAccess{[&](int& flags) {
-                                                if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) {
-                                                    return false;
-                                                }
-                                                flags = serial.flags;
-                                                return true;
-                                            },
-                                            [&](int flags) {
-                                                serial.flags = flags;
-                                                return ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
-                                            }});
+    serialFlags.get = [fd](int& flags) {
+        serial_struct serial{};
+        if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) {
+            return false;
+        }
+        flags = serial.flags;
+        return true;
+    };
+    serialFlags.set = [fd](int flags) {
+        serial_struct serial{};
+        if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) {
+            return false;
+        }
+        serial.flags = flags;
+        return ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+    };
 #endif
-    return std::make_unique<PosixSerialDevice>(port, fd, lowLatency);
+    LowLatencyMode lowLatency(std::move(serialFlags));
+    return std::make_unique<PosixSerialDevice>(port, fd, std::move(lowLatency));
 }
 
 } // namespace vorkel

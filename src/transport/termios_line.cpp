@@ -1,6 +1,7 @@
 #include "transport/termios_line.h"
 
 #include <optional>
+#include <utility>
 
 #if defined(__linux__)
 #include <linux/serial.h>
@@ -104,19 +105,43 @@ std::string applyLineSettings(termios& tio, const LineSettings& settings) {
     return {};
 }
 
-bool requestLowLatency(const SerialFlagsAccess& access) {
+LowLatencyMode::LowLatencyMode(SerialFlagsAccess access)
+    : access_(std::move(access)) {
 #if defined(ASYNC_LOW_LATENCY)
     int flags = 0;
-    if (!access.get(flags)) {
-        return false;
+    if (!access_.get(flags)) {
+        return;
     }
     if ((flags & ASYNC_LOW_LATENCY) != 0) {
-        return true;
+        on_ = true;
+        return;
     }
-    return access.set(flags | ASYNC_LOW_LATENCY);
-#else
-    (void)access;
-    return false;
+    on_ = switchedOn_ = access_.set(flags | ASYNC_LOW_LATENCY);
+#endif
+}
+
+LowLatencyMode::LowLatencyMode(LowLatencyMode&& other) noexcept
+    : access_(std::move(other.access_))
+    , on_(other.on_)
+    , switchedOn_(std::exchange(other.switchedOn_, false)) {}
+
+LowLatencyMode::~LowLatencyMode() {
+    restore();
+}
+
+void LowLatencyMode::restore() {
+#if defined(ASYNC_LOW_LATENCY)
+    if (!switchedOn_) {
+        return;
+    }
+    switchedOn_ = false;
+    on_ = false;
+    // The other flags as they are now: only what we changed is undone. A device that has gone
+    // keeps nothing to undo.
+    int flags = 0;
+    if (access_.get(flags)) {
+        access_.set(flags & ~ASYNC_LOW_LATENCY);
+    }
 #endif
 }
 

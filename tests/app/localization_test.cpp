@@ -10,18 +10,23 @@
 #include "ui_TmainForm.h"
 
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
+#include <optional>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vorkel {
@@ -232,6 +237,32 @@ TEST(ErrorAndWarningBoxes, takeTheirTitlesFromTheList) {
     EXPECT_EQ(boxes.shown[0].title, " Error!");
     EXPECT_EQ(boxes.shown[1].title, " Warning");
     EXPECT_EQ(boxes.shown[1].text, "Calibration file not saved!");
+}
+
+// A box may carry text from outside the program (the name another process gave itself, a file
+// name): markup in it is shown as it is, never followed.
+TEST(RealBoxes, showTheirTextAsPlainText) {
+    QtMessageBoxes boxes;
+    const QString text = QStringLiteral("<a href=x>ModemManager</a>");
+    const std::function<void()> shows[] = {
+        [&] { boxes.stop("t", text); },
+        [&] { boxes.confirm("t", text); },
+        [&] { boxes.selfClosingInformation("t", text); },
+        [&] { boxes.notice("t", text); },
+    };
+    for (std::size_t i = 0; i < std::size(shows); ++i) {
+        std::optional<Qt::TextFormat> format;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box != nullptr) {
+                format = box->textFormat();
+                EXPECT_EQ(box->text(), text);
+                box->close();
+            }
+        });
+        shows[i]();
+        EXPECT_EQ(format, Qt::PlainText) << "box " << i;
+    }
 }
 
 } // namespace

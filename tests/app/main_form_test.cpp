@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTextDocument>
 #include <QToolButton>
 
 namespace vorkel {
@@ -33,6 +34,7 @@ protected:
                                  {"ttyUSB0", (dir / "ttyUSB0").string(), "FT232R USB UART (FTDI)"}};
     std::optional<QByteArray> table = test::shippedTranslation();
     std::filesystem::path logFile = dir / "log.txt";
+    bool announceLogFile = false;
     std::unique_ptr<TmainForm> window;
     std::optional<double> dialogVoltage;
 
@@ -41,6 +43,7 @@ protected:
         environment.settings = settings.get();
         environment.boxes = &boxes;
         environment.logFile = logFile;
+        environment.announceLogFile = announceLogFile;
         environment.translationTable = table;
         environment.discoverPorts = [this] { return ports; };
         environment.buildIdentifier = "3FA9";
@@ -277,7 +280,7 @@ TEST_F(MainForm, skipsStoredLitersRowsWithAnEmptySide) {
 
 TEST_F(MainForm, restoresWhatWasStored) {
     settings->setValue(key::kTab, 2);
-    settings->setValue(key::kFlashFileName, "/home/me/fw.bin");
+    settings->setValue(key::kFlashFileName, "/home/me/<i>fw</i>.bin"); // a name, not markup
     settings->setValue(key::kShowLiters, 1);
     settings->setValue(key::kMultiplier, -5);
     settings->setValue(key::kWindowWidth, 2000);
@@ -285,7 +288,9 @@ TEST_F(MainForm, restoresWhatWasStored) {
     settings->setValue(key::kWindowLength, 7);
     start();
     EXPECT_EQ(ui().mainPageControl->currentWidget(), ui().configsheet);
-    EXPECT_EQ(ui().flashfileedit->text(), "/home/me/fw.bin");
+    EXPECT_EQ(ui().flashfileedit->text(), "/home/me/<i>fw</i>.bin");
+    EXPECT_EQ(ui().flashfileedit->textFormat(), Qt::PlainText);
+    EXPECT_EQ(ui().flashfileedit->toolTip(), Qt::convertFromPlainText("/home/me/<i>fw</i>.bin"));
     EXPECT_TRUE(ui().LitersTableCheckBox->isChecked());
     EXPECT_FALSE(ui().LitersIndicator->isHidden());
     EXPECT_EQ(ui().tkoeffUpDown->position(), -5);
@@ -542,6 +547,22 @@ TEST_F(MainForm, aLogFileThatCannotBeWrittenLosesItsLinesSilently) {
     EXPECT_EQ(ui().logListBox->item(0)->text(), "A");
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_FALSE(std::filesystem::exists(logFile));
+}
+
+// A path need not be valid text: a home folder named in Latin-1 under a UTF-8 system, a stored
+// file name with half of a UTF-16 pair. Such a path is shown as well as it can be, and used as
+// it is; the start goes on.
+TEST_F(MainForm, pathsThatAreNoValidTextDoNotEndTheStart) {
+    std::filesystem::create_directory(dir / "j\xF6rg");
+    logFile = dir / "j\xF6rg" / "log.txt";
+    announceLogFile = true;
+    settings->setValue(key::kFlashFileName, QStringLiteral("/fw") + QChar(0xD800) + ".bin");
+    ASSERT_NO_THROW(start());
+    ASSERT_EQ(ui().logListBox->count(), 2);
+    const QString announced = ui().logListBox->item(1)->text(); // the first line, oldest
+    EXPECT_TRUE(announced.endsWith(QStringLiteral("j\uFFFDrg/log.txt"))) << announced.toStdString();
+    EXPECT_TRUE(std::filesystem::exists(logFile));
+    EXPECT_TRUE(ui().flashfileedit->text().startsWith("/fw"));
 }
 
 } // namespace

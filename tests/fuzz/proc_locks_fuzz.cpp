@@ -2,9 +2,9 @@
 //
 // Input: the text of the list, as it is.
 //
-// Besides memory and undefined-behaviour errors: a holder is never ourselves; it is named by a
-// line that holds its pid and a "major:minor:inode" and no "->"; an empty line in front
-// changes nothing.
+// Besides memory and undefined-behaviour errors: a holder is never ourselves nor pid 0 (what
+// a PID namespace shows for a process outside it); it is named by a line that holds its pid
+// and a "major:minor:inode" and no "->"; an empty line in front changes nothing.
 #include "fuzz/fuzz_input.h"
 #include "transport/port_holder.h"
 
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!holder) {
         return 0;
     }
-    FUZZ_CHECK(*holder != kSelf && *holder >= 0);
+    FUZZ_CHECK(*holder != kSelf && *holder > 0);
     bool named = false;
     std::size_t start = 0;
     while (start <= text.size() && !named) {

@@ -101,6 +101,12 @@ if [[ $(id -u) -eq 0 ]]; then
   chown -R 65534:65534 "$user"
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 fi
+# Whatever runs as that user runs from the scratch folder: the build folder may lie in a folder
+# that only its owner may enter (/root, a home of mode 700, a mktemp -d folder).
+mkdir "$scratch/bin"
+cp "$sim" "$scratch/bin/"
+sim=$scratch/bin/$(basename "$sim")
+chmod 755 "$scratch/bin" "$sim"
 environment=(env -i PATH=/usr/bin:/bin LANG=C.UTF-8 HOME="$home" XDG_STATE_HOME="$state"
              XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen
              ASAN_OPTIONS="${ASAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}")

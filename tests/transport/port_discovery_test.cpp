@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -228,20 +229,33 @@ TEST_F(FakeSystem, aBusyPortNamesTheProcessThatHoldsIt) {
     EXPECT_EQ(portInUseText("ttyUSB0", holder), "ttyUSB0 is in use by ModemManager (pid 812)");
     EXPECT_EQ(findPortHolder(published / "VSENSOR1", proc, 812), (PortHolder{99, "configurator"}));
     EXPECT_EQ(findPortHolder(runtime, proc, 99), std::nullopt);
-
-    // Where a lock says who keeps the port, that one is named.
-    struct stat info {};
-    ASSERT_EQ(::stat(pty.path().c_str(), &info), 0);
-    std::ofstream(proc / "locks") << "1: FLOCK  ADVISORY  WRITE 7 00:01:2 0 EOF\n"
-                                  << "2: -> FLOCK  ADVISORY  WRITE 99 " << std::hex
-                                  << major(info.st_dev) << ":" << minor(info.st_dev) << ":"
-                                  << std::dec << info.st_ino << " 0 EOF\n"
-                                  << "3: FLOCK  ADVISORY  WRITE 7 " << std::hex
-                                  << major(info.st_dev) << ":" << minor(info.st_dev) << ":"
-                                  << std::dec << info.st_ino << " 0 EOF\n";
-    EXPECT_EQ(findPortHolder(published / "VSENSOR1", proc, 99), (PortHolder{7, "bash"}));
+    EXPECT_EQ(portInUseText("ttyUSB0", PortHolder{812, ""}),
+              "ttyUSB0 is in use by another program (pid 812)");
     EXPECT_EQ(portInUseText((published / "VSENSOR1").string(), std::nullopt),
               "VSENSOR1 is in use by another program");
+
+    // A lock names its holder only while that process still has the device open: the pid of
+    // one that has ended (or been reused), or 0 from inside a PID namespace, leaves the
+    // search to the descriptors.
+    struct stat info {};
+    ASSERT_EQ(::stat(pty.path().c_str(), &info), 0);
+    std::ostringstream device; // as the lock list names it
+    device << std::hex << major(info.st_dev) << ":" << minor(info.st_dev) << ":" << std::dec
+           << info.st_ino << " 0 EOF\n";
+    const auto lockedBy = [&](const std::string& pid) {
+        std::ofstream(proc / "locks") << "1: FLOCK  ADVISORY  WRITE 7 00:01:2 0 EOF\n"
+                                      << "2: -> FLOCK  ADVISORY  WRITE 99 " << device.str()
+                                      << "3: FLOCK  ADVISORY  WRITE " << pid << " " << device.str();
+    };
+    for (const char* pid : {"7", "0", "4242"}) {
+        lockedBy(pid);
+        EXPECT_EQ(findPortHolder(published / "VSENSOR1", proc, 99),
+                  (PortHolder{812, "ModemManager"}))
+            << "lock of pid " << pid;
+    }
+    process(1500, "picocom", pty.path());
+    lockedBy("1500");
+    EXPECT_EQ(findPortHolder(published / "VSENSOR1", proc, 99), (PortHolder{1500, "picocom"}));
 }
 
 TEST_F(FakeSystem, missingFoldersGiveNoPorts) {

@@ -1,10 +1,13 @@
 // The Windows port names and the name order, rules that hold on every system.
 #include "transport/port_discovery.h"
+#include "transport/port_watch.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vorkel {
@@ -34,6 +37,30 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<NameCase>& info) {
         return std::to_string(info.index) + "_" + info.param.name;
     });
+
+// An empty value removes the variable.
+void setVariable(const char* name, const std::string& value) {
+#if defined(_WIN32)
+    _putenv_s(name, value.c_str());
+#else
+    value.empty() ? ::unsetenv(name) : ::setenv(name, value.c_str(), 1);
+#endif
+}
+
+// The watched folders are looked up at start-up: a temporary folder that the environment names
+// but that is gone (a removed drive, a profile copied from elsewhere) must not end it.
+TEST(PortDiscovery, aMissingTemporaryFolderEndsNothing) {
+    std::vector<std::pair<const char*, std::string>> saved;
+    for (const char* name : {"TMP", "TEMP", "TMPDIR"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name, value != nullptr ? value : "");
+        setVariable(name, R"(C:\vorkel-missing\temp)");
+    }
+    EXPECT_NO_THROW(PortWatch watch(PortWatch::systemFolders(userRuntimeDir())));
+    for (const auto& [name, value] : saved) {
+        setVariable(name, value);
+    }
+}
 
 TEST(PortDiscovery, registryNamesBecomeEntriesInTheirOrder) {
     const std::vector<PortEntry> entries = portEntriesFromComNames({"COM12", "COM3"});

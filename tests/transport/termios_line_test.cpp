@@ -65,36 +65,50 @@ struct LowLatencyCase {
     bool getWorks;
     int flagsBefore;
     bool setWorks;
-    bool expected;
-    int flagsSet; // -1: nothing set
+    bool on;
+    int flagsWhileOpen;
+    int sets; // calls of set, open and close together
 };
 
 class LowLatency : public ::testing::TestWithParam<LowLatencyCase> {};
 
-TEST_P(LowLatency, isAskedForAndRefusalIsNoFailure) {
+// The mode is asked for at open and undone at close: a USB adapter keeps its serial flags
+// until it is replugged, and the FTDI driver its 1 ms latency timer with them.
+TEST_P(LowLatency, isOnWhileOpenAndTheFlagsAreAsFoundAfterTheClose) {
     const LowLatencyCase& c = GetParam();
-    int setTo = -1;
-    const SerialFlagsAccess access{[&](int& flags) {
-                                       flags = c.flagsBefore;
+    int flags = c.flagsBefore;
+    int sets = 0;
+    const SerialFlagsAccess access{[&](int& value) {
+                                       value = flags;
                                        return c.getWorks;
                                    },
-                                   [&](int flags) {
-                                       setTo = flags;
+                                   [&](int value) {
+                                       ++sets;
+                                       if (c.setWorks) {
+                                           flags = value;
+                                       }
                                        return c.setWorks;
                                    }};
-    EXPECT_EQ(requestLowLatency(access), c.expected);
-    EXPECT_EQ(setTo, c.flagsSet);
+    {
+        LowLatencyMode mode(access);
+        EXPECT_EQ(mode.on(), c.on);
+        EXPECT_EQ(flags, c.flagsWhileOpen);
+        mode.restore();
+        EXPECT_EQ(flags, c.flagsBefore);
+    } // restored once only
+    EXPECT_EQ(sets, c.sets);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     TermiosLine, LowLatency,
     ::testing::Values(
         // A USB adapter: the other flags are kept.
-        LowLatencyCase{"adapter", true, 0x40, true, true, 0x40 | ASYNC_LOW_LATENCY},
-        LowLatencyCase{"alreadyOn", true, ASYNC_LOW_LATENCY, true, true, -1},
+        LowLatencyCase{"adapter", true, 0x40, true, true, 0x40 | ASYNC_LOW_LATENCY, 2},
+        // Someone else's choice stays.
+        LowLatencyCase{"alreadyOn", true, ASYNC_LOW_LATENCY, true, true, ASYNC_LOW_LATENCY, 0},
         // A pseudo-terminal has no serial flags; a driver may refuse to change them.
-        LowLatencyCase{"noSerialFlags", false, 0, true, false, -1},
-        LowLatencyCase{"refused", true, 0, false, false, ASYNC_LOW_LATENCY}),
+        LowLatencyCase{"noSerialFlags", false, 0, true, false, 0, 0},
+        LowLatencyCase{"refused", true, 0, false, false, 0, 1}),
     [](const ::testing::TestParamInfo<LowLatencyCase>& info) { return info.param.name; });
 
 TEST(TermiosLine, aPseudoTerminalOpensWithoutLowLatency) {
