@@ -19,6 +19,10 @@
 #include <QJsonDocument>
 #include <QLocale>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace vorkel::cli {
 namespace {
 
@@ -300,16 +304,21 @@ std::filesystem::path portFile(const std::filesystem::path& file, const std::str
     return std::filesystem::path(name);
 }
 
+// UTF-8 on every system (path::string() would use Windows' ANSI code page).
+std::string pathText(const std::filesystem::path& path) {
+    return utf8(QString::fromStdU16String(path.u16string()));
+}
+
 // The file checks of the window, made before any port is opened.
 std::optional<std::string> fileRefusal(const CliJob& job, const TranslationList& texts) {
     const bool shared = job.file.u16string().find(u"{port}") == std::u16string::npos;
     for (const std::string& port : job.ports) {
         const std::filesystem::path file = portFile(job.file, port);
         if (job.command == Command::BackupLoad && !readBackupFile(file)) {
-            return texts.get("rsCalibrationFileUnreadable") + " " + file.string();
+            return texts.get("rsCalibrationFileUnreadable") + " " + pathText(file);
         }
         if (job.command == Command::Flash && !isFirmwareImageFile(file)) {
-            return texts.get("rsCannotOpenfirmware") + " " + file.string();
+            return texts.get("rsCannotOpenfirmware") + " " + pathText(file);
         }
     }
     if (job.command == Command::BackupSave && job.ports.size() > 1 && shared) {
@@ -439,6 +448,10 @@ int run(QCoreApplication& app) {
 } // namespace vorkel::cli
 
 int main(int argc, char* argv[]) {
+#if defined(_WIN32)
+    // The texts are UTF-8; the console shows them as such (Cyrillic, accents).
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vorkel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VORKEL_PROGRAM_VERSION));
