@@ -167,6 +167,10 @@ public:
 #if defined(__linux__)
         modemWatcher_.reset();
 #endif
+        // The exclusive flag belongs to the device, not to this descriptor: a pseudo-terminal
+        // whose far end stays open (the virtual sensor) would keep it after the close, and
+        // nobody but root could open the port again, not even this program.
+        ::ioctl(fd_, TIOCNXCL);
         ::close(fd_); // also releases the lock taken at open
     }
 
