@@ -21,6 +21,11 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 #endif
 
 namespace vorkel::cli {
@@ -355,6 +360,36 @@ int listPorts(const CliJob& job) {
     return kSucceeded;
 }
 
+#if !defined(_WIN32)
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+// Ctrl-C, SIGTERM and SIGHUP reach `stop` from the event loop, not from the signal handler.
+void stopOnTerminationSignals(const std::function<void()>& stop) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read,
+                                         QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [stop] {
+        char byte;
+        [[maybe_unused]] const ssize_t read = ::read(signalPipe[0], &byte, 1);
+        stop();
+    });
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    ::sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+        ::sigaction(number, &action, nullptr);
+    }
+}
+#endif
+
 int run(QCoreApplication& app) {
     std::uint32_t language = systemLanguage();
     // The language option is read first: usage messages are in it too.
@@ -441,6 +476,13 @@ int run(QCoreApplication& app) {
     for (auto& session : sessions) {
         session->start();
     }
+#if !defined(_WIN32)
+    stopOnTerminationSignals([&sessions] {
+        for (auto& session : sessions) {
+            session->interrupt();
+        }
+    });
+#endif
     return app.exec();
 }
 

@@ -208,6 +208,17 @@ void PortSession::start() {
                               Qt::QueuedConnection);
 }
 
+void PortSession::interrupt() {
+    if (finished_) {
+        return;
+    }
+    if (job_.command == Command::Watch && step_ == 1) {
+        finish(kSucceeded, {});
+    } else {
+        finish(kSensorFailed, translate("rsCliInterrupted"));
+    }
+}
+
 void PortSession::planSteps() {
     // Found first, as the window finds it: a poll at the chosen speed (both, searching).
     steps_.push_back({[this] { engine_.ScheduledPacketTimerTimer(); },
@@ -250,6 +261,12 @@ void PortSession::planSteps() {
                               }
                               written_ = record;
                               configuration_.setMode(encodeMode(record.mode));
+                              if (const std::string refused = fieldsNotEditable();
+                                  !refused.empty()) {
+                                  fail(kUsageError,
+                                       translate("rsCliFieldNotEditable") + " " + refused);
+                                  return;
+                              }
                               configuration_.setU(encodeAnalogRange(record.range));
                               controls_.showAddress(address);
                               multiplier_.setTkoeff(record.multiplierPosition);
@@ -326,6 +343,23 @@ void PortSession::planSteps() {
                           }});
         break;
     }
+}
+
+std::string PortSession::fieldsNotEditable() const {
+    // The controls the window has switched on for this sensor and the output mode chosen.
+    std::string refused;
+    for (const ConfigurationChange& change : job_.changes) {
+        const std::string_view name = change.field->name;
+        const bool analogOnly = name == "analog-low" || name == "analog-high";
+        const bool frequencyOnly = name == "resistor" || name == "frequency-range";
+        const bool rs485Option = name == "range" || name == "bitrate" || name == "push";
+        if ((analogOnly && !controls_.analogControlsEnabled) ||
+            (frequencyOnly && controls_.analogControlsEnabled) ||
+            (rs485Option && !controls_.rs485OptionsEnabled())) {
+            refused += (refused.empty() ? "" : ", ") + std::string(name);
+        }
+    }
+    return refused;
 }
 
 PortSession::Step PortSession::readConfiguration() {

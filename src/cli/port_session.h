@@ -56,6 +56,9 @@ public:
     PortSession& operator=(const PortSession&) = delete;
 
     void start();
+    // Ctrl-C or SIGTERM: `watch` ends as it would after its last reading, any other job as
+    // failed; the port is closed either way.
+    void interrupt();
     bool isFinished() const { return finished_; }
 
 private:
@@ -90,6 +93,8 @@ private:
     FirmwareServices firmwareServices();
     CalibrationServices calibrationServices();
     void planSteps();
+    // The named fields that the window's controls would not let a user change now.
+    std::string fieldsNotEditable() const;
     Step readConfiguration();
     Step readPoints();
     Step waitForLevel();

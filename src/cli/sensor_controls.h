@@ -69,7 +69,7 @@ public:
     void addAveragingItem(const std::string& text) override { averaging_.push_back(text); }
     void removeAveragingItem(int index) override;
     void showRs485Caption(const std::string&) override {}
-    void enableOutputControls(bool) override {}
+    void enableOutputControls(bool analog) override { analogControlsEnabled = analog; }
     void enableWriteButtons(bool) override {}
 
     // --- MultiplierView
@@ -107,6 +107,10 @@ public:
     std::uint32_t firmwareProgress = 0;
     std::string emptyPoint;
     std::string fullPoint;
+    // Which fields a user could change now: the analog range with analog output, the frequency
+    // output's with frequency output; the RS-485 options by the program version.
+    bool analogControlsEnabled = true;
+    bool rs485OptionsEnabled() const { return version.rs485OptionsEnabled; }
 
 private:
     std::string portName_;

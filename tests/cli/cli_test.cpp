@@ -152,7 +152,8 @@ TEST_F(CliTest, EveryCommandDoesItsJobOnTheSensor) {
 }
 
 TEST_F(CliTest, RefusalsEndWithTheirExitStatusAndOneLine) {
-    startSensors({{}});
+    // S2: frequency output, and a program too old for the RS-485 options.
+    startSensors({{}, {"--mode", "0", "--program-version", "1.20"}});
     const std::string text = (runtime_.path() / "notes.bin").string();
     std::ofstream(text) << "not firmware";
     const struct {
@@ -168,6 +169,8 @@ TEST_F(CliTest, RefusalsEndWithTheirExitStatusAndOneLine) {
         {{"-p", "S1", "backup", "load", text}, 2, "not exactly 5 bytes"},
         {{"-p", "S1", "flash", text}, 2, "firmware"},
         {{"-p", "S1", "points", "set", "900", "800"}, 2, "not below"},
+        {{"-p", "S2", "config", "set", "bitrate=9600"}, 2, "bitrate"},
+        {{"-p", "S2", "config", "set", "analog-low=2", "address=7"}, 2, "analog-low"},
         {{"-p", "/dev/vorkel-no-such-port", "info"}, 3, "vorkel-no-such-port"},
     };
     for (const auto& row : rows) {
@@ -178,8 +181,10 @@ TEST_F(CliTest, RefusalsEndWithTheirExitStatusAndOneLine) {
         EXPECT_TRUE(run.allJson); // nothing half-written on standard output
     }
     // Nothing was written by the refused changes.
-    const CliRun config = cli({"-p", "S1", "points"});
-    EXPECT_EQ(config.objects.at(0)["points"]["full"].toInt(), 65535);
+    const QJsonObject points = cli({"-p", "S1", "points"}).objects.at(0);
+    EXPECT_EQ(points["points"]["full"].toInt(), 65535);
+    const QJsonObject config = cli({"-p", "S2", "config"}).objects.at(0);
+    EXPECT_EQ(config["configuration"]["address"].toInt(), 1);
 }
 
 TEST_F(CliTest, FourSensorsAreFlashedAtOnceWhileFailingPortsFailAlone) {
