@@ -1,8 +1,9 @@
 # The Debian package: `cmake --build <build> --target package` writes
 # vorkel-configurator_<version>_<arch>.deb into the build folder. The install rules below are the
-# whole content of the package: the configurator, its menu entry, icons, AppStream metainfo, a
-# manual page and the documentation. The virtual sensor and the other developer tools are not
-# installed, and nothing runs as root or at boot (no maintainer scripts, no services).
+# whole content of the package: the configurator, its menu entry, icons, AppStream metainfo,
+# vorkel-cli (the same jobs from a command line), a manual page for each and the
+# documentation. The virtual sensor and the other developer tools are not installed, and
+# nothing runs as root or at boot (no maintainer scripts, no services).
 #
 # The version is project(VERSION) in the top-level CMakeLists.txt: it names the package, the
 # window caption shows it and the metainfo's release carries it.
@@ -21,7 +22,7 @@ set(package_build ${CMAKE_BINARY_DIR}/package)
 set(package_doc ${CMAKE_INSTALL_DATADIR}/doc/vorkel-configurator)
 
 target_compile_definitions(vorkel-configurator PRIVATE VORKEL_APP_ID="${VORKEL_APP_ID}")
-install(TARGETS vorkel-configurator RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS vorkel-configurator vorkel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 configure_file(${package_source}/desktop-entry.desktop.in
                ${package_build}/${VORKEL_APP_ID}.desktop @ONLY)
@@ -58,10 +59,11 @@ endif()
 
 # The documentation: the README's sections that matter on an installed system.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-             ${PROJECT_SOURCE_DIR}/README.md ${package_source}/vorkel-configurator.1)
+             ${PROJECT_SOURCE_DIR}/README.md ${package_source}/vorkel-configurator.1
+             ${package_source}/vorkel-cli.1)
 file(READ ${PROJECT_SOURCE_DIR}/README.md readme)
 set(package_readme "# Vorkel configurator\n")
-foreach(section "Serial ports on Linux" "Where things live")
+foreach(section "From scripts: vorkel-cli" "Serial ports on Linux" "Where things live")
   string(FIND "${readme}" "\n## ${section}\n" start)
   if(start EQUAL -1)
     message(FATAL_ERROR "README.md has no section \"${section}\", which the package carries")
@@ -103,7 +105,8 @@ vorkel_rfc5322_date(${VORKEL_RELEASE_DATE} VORKEL_RELEASE_DATE_RFC2822)
 configure_file(${package_source}/changelog.in ${package_build}/changelog @ONLY)
 
 # Compressed as Debian wants them: maximum compression, no time stamp in the header.
-foreach(plain ${package_build}/changelog ${package_source}/vorkel-configurator.1)
+foreach(plain ${package_build}/changelog ${package_source}/vorkel-configurator.1
+              ${package_source}/vorkel-cli.1)
   get_filename_component(name ${plain} NAME)
   execute_process(COMMAND gzip -9 -n -c ${plain} OUTPUT_FILE ${package_build}/${name}.gz
                   RESULT_VARIABLE gzip_result)
@@ -114,7 +117,7 @@ endforeach()
 install(FILES ${package_build}/README.md ${package_build}/changelog.gz
               ${package_source}/copyright
         DESTINATION ${package_doc})
-install(FILES ${package_build}/vorkel-configurator.1.gz
+install(FILES ${package_build}/vorkel-configurator.1.gz ${package_build}/vorkel-cli.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_GENERATOR DEB)
@@ -129,7 +132,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "live readings, reads and writes its configuration, calibrates the tank,"
   "exports litres tables for telematics platforms and loads new firmware through"
   "the sensor's boot loader. The user interface speaks Russian, English,"
-  "Portuguese and Spanish.")
+  "Portuguese and Spanish. vorkel-cli does the same jobs from scripts, on"
+  "several sensors at once.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

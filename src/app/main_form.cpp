@@ -4,6 +4,7 @@
 #include "app/form2.h"
 #include "app/path_text.h"
 #include "app/settings_keys.h"
+#include "protocol/sensor_wiring.h"
 #include "ui_TmainForm.h"
 
 #include <algorithm>
@@ -168,20 +169,8 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
     savetarDialog_ = {kSavetarDialogTitle, kSavetarDialogFilter};
     openFlashDialog_ = {QStringLiteral("Выберите файл прошивки..."), QStringLiteral("*.*")};
 
-    for (const CommandCode code : {CommandCode::CalibrateEmpty, CommandCode::CalibrateFull,
-                                   CommandCode::WriteCalibration, CommandCode::ReadCalibration}) {
-        engine_.setReplyOwner(code, &calibrationPoints_);
-    }
-    // Points read for a backup file, and points written from one.
-    engine_.setReplyOwner(CommandCode::ReadCalibration, request_state::kCalibrationToFile,
-                          &calibrationBackup_);
-    engine_.setReplyOwner(CommandCode::WriteCalibration, request_state::kCalibrationFromFile,
-                          &calibrationBackup_);
-    engine_.setReplyOwner(CommandCode::ReadVersion, &liveReadings_);
-    engine_.setReplyOwner(CommandCode::ReadLevel, &liveReadings_);
-    engine_.setReplyOwner(CommandCode::WriteConfiguration, &configuration_);
-    engine_.setReplyOwner(CommandCode::ReadConfiguration, &configuration_);
-    // Code 88, and code 2 in a firmware update, the transfer registered for itself.
+    registerReplyOwners(engine_, {liveReadings_, configuration_, calibrationPoints_,
+                                  calibrationBackup_});
     engine_.setBuildIdentifier(env_.buildIdentifier);
 
     readingsPanel_.connectTo(liveReadings_);
@@ -267,14 +256,8 @@ void TmainForm::FormCreate() {
     liveReadings_.restartFilter(filter_);
     multiplier_.setTkoeff(multiplier_.getTKoeff());
 
-    comPort_.DataBits = 8;
-    comPort_.StopBits = sbONE;
-    comPort_.Parity = ptNONE;
-    comPort_.ReceiveMode = rmRAW;
-    comPort_.WinQSizeIn = 16;
-    comPort_.WinQSizeOut = 16;
+    prepareSensorLine(comPort_, engine_);
     comPort_.OnPortClose = [this](TComPort&) { livePorts_.portClosed(); };
-    comPort_.ReceiveCallBack = [this](const ByteString& data) { engine_.ReceiveData(data); };
     engine_.start();
 
     // Only now: choosing a language during the run is what the warning is about.

@@ -117,6 +117,7 @@ void FirmwareTransfer::startflashButtonClick() {
     view_.setProgress(0);
     address_ = 0;
     errorCount_ = 0;
+    completed_ = false;
     services_.writeLog(services_.translate("rsFirmwareUpdateStarted"));
     phase_ = Phase::Starting;
     engine_.whenIdle([this] { begin(); });
@@ -215,6 +216,7 @@ std::uint8_t FirmwareTransfer::complete(std::uint16_t echoed) {
         countMismatch("rsFlashLastWordMismatch");
     }
     engine_.setAwaitingFirmware(false);
+    completed_ = true;
     services_.writeLog(services_.translate("rsFirmwareUpdateSuccess"));
     endTransfer(); // nothing of it is kept, also while the warning below is open
     engine_.view().enableCommandControls(true);

@@ -134,6 +134,8 @@ public:
     // The byte offset of the next word to send; 0 when idle.
     std::uint32_t transferAddress() const { return address_; }
     std::uint32_t errorCount() const { return errorCount_; }
+    // Whether the last transfer that started reached the image's end (false while one runs).
+    bool completed() const { return completed_; }
 
 private:
     void lockControls();
@@ -159,6 +161,7 @@ private:
     std::uint16_t expectedWord_ = 0;
     FrameData lastBlock_{};
     std::uint32_t errorCount_ = 0;
+    bool completed_ = false;
 };
 
 // The close query of the main window: refused without a word while a firmware request is

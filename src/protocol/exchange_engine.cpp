@@ -293,7 +293,7 @@ void ExchangeEngine::mainTimerTimer() {
     services_.writeLog(services_.translate("rsDeviceTimeout"));
     bool portFailureShown = false;
     if (searching_) {
-        baudSelector_ = keepBaudForSearch_ ? baudSelector_ : !baudSelector_;
+        baudSelector_ = keepBaudForSearch_ || baudFixed_ ? baudSelector_ : !baudSelector_;
         keepBaudForSearch_ = false;
         portFailureShown = !reopenPortShowingErrors();
     }

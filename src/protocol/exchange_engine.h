@@ -95,6 +95,9 @@ public:
     // the sensor's bit rate sets it; the search that follows then tries that speed first
     // instead of switching away from it.
     void setBaudSelector(bool fast);
+    // A fixed speed: the search reopens the port at the same speed instead of switching (a
+    // program told the sensor's bit rate). The window always switches.
+    void setBaudFixed(bool fixed) { baudFixed_ = fixed; }
     // The last open of the port succeeded and it has not been closed since.
     bool isPortOpen() const { return portOpen_; }
     std::uint32_t sensorResetTime() const { return sensorResetTime_; }
@@ -137,6 +140,7 @@ private:
     bool searching_ = true;
     bool baudSelector_ = true; // true: 19200 baud
     bool keepBaudForSearch_ = false;
+    bool baudFixed_ = false;
     bool portOpen_ = false;
     bool quiet_ = false;
     std::function<void()> waitingSender_;

@@ -168,7 +168,11 @@ public:
         modemWatcher_.reset();
 #endif
         lowLatency_.restore(); // through this descriptor, so before it goes
-        ::close(fd_);          // also releases the lock taken at open
+        // The exclusive flag belongs to the device, not to this descriptor: a pseudo-terminal
+        // whose far end stays open (the virtual sensor) would keep it after the close, and
+        // nobody but root could open the port again, not even this program.
+        ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_); // also releases the lock taken at open
     }
 
     void configure(const LineSettings& settings) override {

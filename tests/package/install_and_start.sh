@@ -58,12 +58,14 @@ dpkg-deb --field "$deb" Depends | grep -q libqt6widgets6 ||
 
 listing=$(dpkg-deb --contents "$deb")
 files=$(awk '$1 !~ /^d/ { print $6 }' <<<"$listing" | sed 's|^\./|/|' | sort)
-expected="/usr/bin/vorkel-configurator
+expected="/usr/bin/vorkel-cli
+/usr/bin/vorkel-configurator
 /usr/share/applications/$app_id.desktop
 /usr/share/doc/vorkel-configurator/README.md
 /usr/share/doc/vorkel-configurator/changelog.gz
 /usr/share/doc/vorkel-configurator/copyright
 /usr/share/icons/hicolor/scalable/apps/$app_id.svg
+/usr/share/man/man1/vorkel-cli.1.gz
 /usr/share/man/man1/vorkel-configurator.1.gz
 /usr/share/metainfo/$app_id.metainfo.xml"
 for size in 16 22 24 32 48 64 128 256; do
@@ -140,4 +142,10 @@ first=$(head -n 1 "$log" | tr -d '\r')
 [[ $(stat -c %a "$state/vorkel-configurator") == 700 ]] || fail "the state folder is not private"
 [[ ! -e "$root/usr/bin/log.txt" ]] || fail "a log was written beside the installed program"
 grep -q '^language=' "$home/.config/Ketrafo.conf" || fail "the settings were not saved at the close"
+# The command-line program, unpacked beside it, reads the same virtual sensor.
+"${as_user[@]}" "${environment[@]}" "$root/usr/bin/vorkel-cli" -p VSENSOR1 info --json \
+  >"$scratch/cli.out" 2>"$scratch/cli.err" ||
+  { cat "$scratch/cli.err"; fail "the unpacked vorkel-cli could not read the virtual sensor"; }
+grep -q '"program":"1.21"' "$scratch/cli.out" || fail "vorkel-cli info: $(cat "$scratch/cli.out")"
+
 echo "package $(basename "$deb"): layout, start, log place and close checked"

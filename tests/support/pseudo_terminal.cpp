@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -84,6 +85,14 @@ ByteString PseudoTerminal::drain(std::chrono::milliseconds quiet) {
         }
         bytes.insert(bytes.end(), buffer, buffer + n);
     }
+}
+
+bool PseudoTerminal::exclusive() const {
+    int flag = 0;
+    if (::ioctl(observer_, TIOCGEXCL, &flag) != 0) {
+        throw std::runtime_error("TIOCGEXCL");
+    }
+    return flag != 0;
 }
 
 termios PseudoTerminal::settings() const {

@@ -30,6 +30,8 @@ public:
 
     // The line settings of the device, as the component left them.
     termios settings() const;
+    // Whether the device is opened exclusively (TIOCEXCL): nobody but root may open it then.
+    bool exclusive() const;
 
     // Hangs up the line: closes the master and the observer, the device then goes away.
     void hangUp();

@@ -142,8 +142,8 @@ void SimProcess::signal(int number) {
     ::kill(pid_, number);
 }
 
-std::optional<int> SimProcess::waitForExit() {
-    if (readUntil(stdout_, stdoutText_, Clock::now() + kSimPatience,
+std::optional<int> SimProcess::waitForExit(std::chrono::milliseconds patience) {
+    if (readUntil(stdout_, stdoutText_, Clock::now() + patience,
                   [](const std::string&) { return false; })) {
         return std::nullopt;
     }
@@ -159,6 +159,8 @@ std::optional<int> SimProcess::waitForExit() {
         }
     }
     pid_ = -1;
+    readUntil(stderr_, stderrText_, Clock::now() + kSimPatience,
+              [](const std::string&) { return false; });
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 

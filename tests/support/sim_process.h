@@ -37,8 +37,9 @@ public:
     void type(const std::string& text);
     void closeInput();
     void signal(int number);
-    // The exit status once the program has ended (its output then reaches its end), or none.
-    std::optional<int> waitForExit();
+    // The exit status once the program has ended (its output then reaches its end), or none;
+    // all it wrote to standard error is in errors() then.
+    std::optional<int> waitForExit(std::chrono::milliseconds patience = kSimPatience);
 
     const std::string& output() const { return stdoutText_; }
     const std::string& errors() const { return stderrText_; }

@@ -225,8 +225,12 @@ TEST_F(ComPortOnPty, aSecondOpenOfTheSameDeviceFails) {
             << error.what();
     }
     EXPECT_FALSE(second.isOpen());
+    EXPECT_TRUE(pty.exclusive());
     port.Close();
-    second.Open(); // free again
+    // Free again, also for other users: the far end (a virtual sensor) keeps the device alive,
+    // so the exclusive flag would otherwise outlive the close.
+    EXPECT_FALSE(pty.exclusive());
+    second.Open();
     EXPECT_TRUE(second.isOpen());
 }
 
