@@ -157,7 +157,7 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
                      [this] { return firmware_.phase() != FirmwareTransfer::Phase::Idle; },
                      [this] {
                          firmware_.abandon();
-                         enginePanel_.enableCommandControls(true);
+                         engine_.view().enableCommandControls(true);
                          engine_.enableStartFlash(true); // off while the port is gone
                      },
                      [this](std::string_view key) { return localization_.translate(key); },
