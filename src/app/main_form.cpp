@@ -141,7 +141,7 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
               [this](const std::string& title, const std::string& text) {
                   return env_.boxes->confirm(fromUtf8(title), fromUtf8(text));
               },
-              [this] { return calibrationPoints_.pointsRead(); },
+              [this] { return calibrationPoints_.currentPoints(); },
               [this] { return env_.today ? env_.today() : systemToday(); }, systemDateSeparator,
               [this](const std::string& name) {
                   return reportPanel_.chooseReportFile(
@@ -159,7 +159,7 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
                      [this] { return firmware_.phase() != FirmwareTransfer::Phase::Idle; },
                      [this] {
                          firmware_.abandon();
-                         enginePanel_.enableCommandControls(true);
+                         engine_.view().enableCommandControls(true);
                          engine_.enableStartFlash(true); // off while the port is gone
                      },
                      [this](std::string_view key) { return localization_.translate(key); },

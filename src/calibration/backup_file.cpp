@@ -40,6 +40,7 @@ void CalibrationBackup::writetarButtonClick() {
         services_.showErrorBox(services_.translate("rsCalibrationFileUnreadable"));
         return;
     }
+    points_.forgetPoints();
     engine_.SendCommand(CommandCode::WriteCalibration, *record, rs::kCalibrationFromFile);
     engine_.view().blankLevelDisplays(); // the sensor restarts after the write
 }
@@ -54,6 +55,7 @@ std::uint8_t CalibrationBackup::handleReply(const Frame& reply, std::uint8_t ent
 std::uint8_t CalibrationBackup::saveReadPoints(const Frame& reply, std::uint8_t entryState) {
     // Taken before the dialog opens: replies keep being handled while it is shown.
     const FrameData record = frameData(reply);
+    points_.pointsReadFromSensor(record);
     engine_.view().enableCommandControls(true);
     pointsView_.enableWritePoints(true);
     const std::optional<std::filesystem::path> path = services_.chooseBackupSavePath();
