@@ -34,6 +34,9 @@ public:
     void enableConfigurationControls(bool) override {}
     void enableStartFlash(bool) override {}
     void enableMultiplierButton(bool) override {}
+    // No control to gate: a job reads what it writes before it writes.
+    void enableWriteFromFile(bool) override {}
+    void disableSensorWrites() override {}
     void blankLevelDisplays() override;
     void resetReadingDisplays() override;
     int selectedPortIndex() const override { return 0; }
