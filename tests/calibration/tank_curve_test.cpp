@@ -95,10 +95,11 @@ TEST(TankCurve, aRangeTooSmallToDivideHasGridLinesOnlyAtItsEnds) {
 TEST(TankCurve, theQuestionNamesTheFirstBadRowOfTheExport) {
     EXPECT_EQ(tableOrderQuestion({{"", ""}, {"10", "900"}, {"0", "100"}}, test::calibrationText),
               std::nullopt);
-    // The export starts at the bottom: row 3 (10 l) comes before row 1.
+    // Rows are numbered in the order of the export, from 1 at the bottom: row 2 (10 l) comes
+    // before row 4 ("abc").
     EXPECT_EQ(tableOrderQuestion({{"20", "abc"}, {"30", "900"}, {"10", "900"}, {"0", "100"}},
                                  test::calibrationText),
-              "Row 3 (10; 900): the same value as another row\nDownload the table anyway?");
+              "Row 2 (10; 900): the same value as another row\nDownload the table anyway?");
 }
 
 } // namespace
