@@ -44,6 +44,12 @@ void CurvePanel::showCurve(const TankCurve& curve) {
     }
     // A colour is no change of the table's content.
     const QSignalBlocker quiet(grid);
+    QStringList numbers;
+    const auto rowCount = static_cast<std::size_t>(grid.rowCount());
+    for (std::size_t row = 0; row < rowCount; ++row) {
+        numbers << QString::number(exportRowNumber(row, rowCount));
+    }
+    grid.showRowNumbers(numbers);
     for (int row = 0; row < grid.rowCount(); ++row) {
         const QString& reason = reasons[static_cast<std::size_t>(row)];
         for (const int column : {TValueListEditor::kKeyColumn, TValueListEditor::kValueColumn}) {

@@ -1,6 +1,6 @@
 // Binder of the tank curve beside the calibration grid: every change of tarEditor redraws the
-// curve in tankCurveBox, and the rows out of order are coloured in the grid, with what is
-// wrong with them as their tool tip.
+// curve in tankCurveBox, numbers the grid's rows as the exports and the report do, and colours
+// the rows out of order, with what is wrong with them as their tool tip.
 #pragma once
 
 #include "calibration/tank_curve.h"

@@ -1,6 +1,7 @@
 // Binder of the controls the exchange engine switches: the window caption, the command and
 // configuration control sets, the firmware start button, the multiplier button, the port
-// selector; the reading blanks go to the readings' own binder.
+// selector; the reading blanks of a reopened port and of a lost sensor go to the live readings,
+// which start a new level trend with them.
 #pragma once
 
 #include "protocol/engine_seams.h"
@@ -15,7 +16,8 @@ namespace vorkel {
 
 class EnginePanel : public EngineView {
 public:
-    EnginePanel(QWidget& window, Ui::TmainForm& ui, ReadingsView& readings)
+    // `readings` is used only once the engine runs; it may be constructed after this binder.
+    EnginePanel(QWidget& window, Ui::TmainForm& ui, LiveReadings& readings)
         : window_(window)
         , ui_(ui)
         , readings_(readings) {}
@@ -27,15 +29,15 @@ public:
     void enableMultiplierButton(bool enabled) override;
     void enableWriteFromFile(bool enabled) override;
     void disableSensorWrites() override;
-    void blankLevelDisplays() override { blankWhileConfigurationChanges(readings_); }
-    void resetReadingDisplays() override { blankForLostSensor(readings_); }
+    void blankLevelDisplays() override { readings_.blankWhileConfigurationChanges(); }
+    void resetReadingDisplays() override { readings_.blankForLostSensor(); }
     int selectedPortIndex() const override;
     std::string selectedPortText() const override;
 
 private:
     QWidget& window_;
     Ui::TmainForm& ui_;
-    ReadingsView& readings_;
+    LiveReadings& readings_;
 };
 
 } // namespace vorkel

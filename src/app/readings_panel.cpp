@@ -14,7 +14,7 @@ QString text(const std::string& utf8) {
 } // namespace
 
 void ReadingsPanel::connectTo(LiveReadings& readings) {
-    trendPlot_.emplace(*ui_.levelTrendBox);
+    trendPlot_.emplace(*ui_.levelTrendBox, [&readings] { return readings.trendPictureNow(); });
     const std::pair<TStaticText*, ReadingControl> clickable[] = {
         {ui_.levelpct, ReadingControl::Percent},    {ui_.levelRaw, ReadingControl::Raw},
         {ui_.levelU, ReadingControl::Voltage},      {ui_.levelfreq, ReadingControl::Frequency},
@@ -113,9 +113,9 @@ std::string ReadingsPanel::readingText(ReadingControl control) const {
     return static_cast<TStaticText*>(display(control))->text().toStdString();
 }
 
-void ReadingsPanel::showTrend(const LevelTrend& trend, unsigned fullScale) {
+void ReadingsPanel::showTrend() {
     if (trendPlot_) {
-        trendPlot_->show(trend, fullScale);
+        trendPlot_->refresh();
     }
 }
 

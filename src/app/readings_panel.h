@@ -34,7 +34,7 @@ public:
     void clearVersions() override;
     void highlightReading(ReadingControl control, bool selected) override;
     std::string readingText(ReadingControl control) const override;
-    void showTrend(const LevelTrend& trend, unsigned fullScale) override;
+    void showTrend() override;
     void setTrendMinutesCaption(const QString& caption);
 
 private:

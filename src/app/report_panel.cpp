@@ -121,7 +121,7 @@ private:
                 painter_.fillRect(QRectF(0, y, columns[3], line), QColor(242, 242, 242));
             }
             painter_.setPen(isMarked(content_.checks[row]) ? kMarked : QColor(Qt::black));
-            cell(0, y, QString::number(row + 1), Qt::AlignRight);
+            cell(0, y, QString::number(content_.numbers[row]), Qt::AlignRight);
             cell(1, y, fromUtf8(content_.rows[row].liters), Qt::AlignRight);
             cell(2, y, fromUtf8(content_.rows[row].values), Qt::AlignRight);
         }

@@ -15,22 +15,45 @@ const QColor kStableFill(200, 235, 200);
 
 } // namespace
 
-TrendPlot::TrendPlot(TPaintBox& box)
-    : box_(box) {
+TrendPlot::TrendPlot(TPaintBox& box, std::function<TrendPicture()> picture)
+    : box_(box)
+    , picture_(std::move(picture)) {
     box_.onPaint = [this](QPainter& painter) { paint(painter); };
-}
-
-void TrendPlot::show(const LevelTrend& trend, unsigned fullScale) {
-    trend_ = &trend;
-    fullScale_ = fullScale;
-    if (box_.isVisible()) { // Qt drops the request itself when not; this spares the call
-        box_.update();
+    idleRepaint_.setInterval(kIdleRepaintMs);
+    QObject::connect(&idleRepaint_, &QTimer::timeout, &box_, [this] { repaintIfShown(); });
+    box_.onShown = [this](bool shown) {
+        if (shown) {
+            idleRepaint_.start(); // Qt paints a box that comes on the screen by itself
+        } else {
+            idleRepaint_.stop();
+        }
+    };
+    if (box_.isVisible()) {
+        idleRepaint_.start();
     }
 }
 
+TrendPlot::~TrendPlot() {
+    // The box outlives the plot (it belongs to the window); it must not call back into it.
+    box_.onPaint = nullptr;
+    box_.onShown = nullptr;
+}
+
+void TrendPlot::refresh() {
+    repaintIfShown();
+}
+
+void TrendPlot::repaintIfShown() {
+    if (!box_.isVisible()) { // Qt drops the request itself when not; this spares the call
+        idleRepaint_.stop();
+        return;
+    }
+    box_.update();
+    idleRepaint_.start(); // from now: while replies come, the timer never fires
+}
+
 void TrendPlot::paint(QPainter& painter) const {
-    static const LevelTrend kNoSamples;
-    const TrendPicture picture = trendPicture(trend_ ? *trend_ : kNoSamples, fullScale_);
+    const TrendPicture picture = picture_();
     const QRect whole = box_.rect();
     painter.fillRect(whole, box_.palette().color(QPalette::Base));
     const QFontMetrics metrics = painter.fontMetrics();
@@ -85,7 +108,7 @@ void TrendPlot::paint(QPainter& painter) const {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(kLine, 1.5));
     painter.drawPath(path);
-    if (!picture.points.empty()) {
+    if (picture.current) { // the sensor's level now; a line that ended has no mark
         painter.setBrush(kLine);
         painter.drawEllipse(at(picture.points.back().x, picture.points.back().y), 2.5, 2.5);
     }

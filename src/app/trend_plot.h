@@ -1,14 +1,17 @@
 // The level trend plot on the readings page: the picture of LevelTrend painted into a paint
-// box. It repaints after each level reply, and only while the box is on the screen; a hidden
-// window or another page costs nothing.
+// box. Its time axis ends at the present, so it repaints after each level reply and, while no
+// reply comes, on a slow timer that lets the line move away from "now"; all of it only while
+// the box is on the screen: a hidden window or another page costs nothing.
 #pragma once
 
 #include "sensor/level_trend.h"
 
+#include <functional>
+
 #include <QString>
+#include <QTimer>
 
 class QPainter;
-class QRectF;
 
 namespace vorkel {
 
@@ -16,17 +19,29 @@ class TPaintBox;
 
 class TrendPlot {
 public:
-    explicit TrendPlot(TPaintBox& box);
+    // Longer than the time between two polls (a second and the reply), so that while replies
+    // come they alone repaint; the axis moves about two pixels at a time while none come.
+    static constexpr int kIdleRepaintMs = 1500;
 
-    void show(const LevelTrend& trend, unsigned fullScale);
+    // `picture` gives what to paint at the moment of painting.
+    TrendPlot(TPaintBox& box, std::function<TrendPicture()> picture);
+    ~TrendPlot();
+    TrendPlot(const TrendPlot&) = delete;
+    TrendPlot& operator=(const TrendPlot&) = delete;
+
+    // The trend changed: a new sample, or a new trend.
+    void refresh();
     void setMinutesCaption(const QString& caption) { minutesCaption_ = caption; }
+    // Whether it repaints while no reply comes (only while the box is seen).
+    bool followsTheClock() const { return idleRepaint_.isActive(); }
 
 private:
     void paint(QPainter& painter) const;
+    void repaintIfShown();
 
     TPaintBox& box_;
-    const LevelTrend* trend_ = nullptr;
-    unsigned fullScale_ = 4095;
+    std::function<TrendPicture()> picture_;
+    QTimer idleRepaint_;
     QString minutesCaption_ = QStringLiteral("min");
 };
 

@@ -51,6 +51,7 @@ reportContent(const ReportSources& sources, const std::string& dateText,
     content.curve = tankCurve(sources.gridRows);
     for (const CurvePoint& point : content.curve.rows) {
         content.rows.push_back(sources.gridRows[static_cast<std::size_t>(point.gridRow)]);
+        content.numbers.push_back(point.number);
         content.checks.push_back(point.check);
     }
     for (std::size_t first = 0; first == 0 || first < content.rows.size();

@@ -29,8 +29,9 @@ struct CalibrationReportContent {
     std::string title;
     std::vector<ReportField> fields; // installation, date, versions, points
     std::string litersTitle, valuesTitle;
-    std::vector<TableRow> rows;   // the table without its empty rows, in the order of the export
-    std::vector<RowCheck> checks; // one per row
+    std::vector<TableRow> rows; // the table without its empty rows, in the order of the export
+    std::vector<std::size_t> numbers; // one per row: its number in the grid (exportRowNumber)
+    std::vector<RowCheck> checks;     // one per row
     TankCurve curve;
     // Rows [first, first + count) on each page; the first page also has the fields and the curve.
     struct Page {

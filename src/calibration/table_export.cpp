@@ -19,11 +19,10 @@ std::string withFirstCommaAsPoint(std::string text) {
     return text;
 }
 
-// Calls `line(k, row)` for every row from the bottom of the grid to the top, k from 1.
+// Calls `line(k, row)` for every row from the bottom of the grid to the top, k the row's number.
 template <typename Line> void visitBottomUp(const std::vector<TableRow>& rows, Line line) {
-    std::size_t k = 0;
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-        line(++k, *row);
+    for (std::size_t gridRow = rows.size(); gridRow-- > 0;) {
+        line(exportRowNumber(gridRow, rows.size()), rows[gridRow]);
     }
 }
 
@@ -88,6 +87,10 @@ const std::string_view kClosingLine =
     "В310 - 1658 Гц- 4.133 В330 - 1765 Гц- 4.404 В350 - 1859 Гц- 4.642 В360 - 1898 Гц- 4.742 В370 "
     "- 2000 Гц- 5.000 В--></sensor></tns:vehicle>";
 } // namespace omnicomm
+
+std::size_t exportRowNumber(std::size_t gridRow, std::size_t rowCount) {
+    return rowCount - gridRow;
+}
 
 std::optional<ExportFormat> exportFormatAt(int filterPosition) {
     if (filterPosition < static_cast<int>(ExportFormat::VorkelTable) ||

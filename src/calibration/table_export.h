@@ -7,6 +7,7 @@
 // XML format escapes what would break the document.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -22,6 +23,12 @@ struct TableRow {
 
     friend bool operator==(const TableRow&, const TableRow&) = default;
 };
+
+// The number of a grid row wherever the engineer reads one: beside the row in the grid, in the
+// question before an export, in the report and as the "k." of the VORKEL table. It is the row's
+// place in the order of the export, 1 for the bottom row, empty rows counted; so the first
+// reading taken is row 1, and a row keeps its number while new readings go in above it.
+std::size_t exportRowNumber(std::size_t gridRow, std::size_t rowCount);
 
 // The entries of the export dialog's filter, by their position (1 to 5).
 enum class ExportFormat {

@@ -122,6 +122,7 @@ TankCurve tankCurve(const std::vector<TableRow>& gridRows) {
         const TableRow& cells = gridRows[static_cast<std::size_t>(row)];
         CurvePoint point;
         point.gridRow = row;
+        point.number = exportRowNumber(static_cast<std::size_t>(row), gridRows.size());
         const auto liters = tableNumber(cells.liters);
         const auto value = tableNumber(cells.values);
         if (trimmed(cells.liters).empty() && trimmed(cells.values).empty()) {
@@ -208,7 +209,7 @@ tableOrderQuestion(const std::vector<TableRow>& gridRows,
         return std::nullopt;
     }
     const TableRow& cells = gridRows[static_cast<std::size_t>(bad->gridRow)];
-    return translate("rsTableRow") + " " + std::to_string(bad->gridRow + 1) + " (" + cells.liters +
+    return translate("rsTableRow") + " " + std::to_string(bad->number) + " (" + cells.liters +
            "; " + cells.values + "): " + translate(rowCheckReasonKey(bad->check)) + "\n" +
            translate("rsDownloadAnyway");
 }

@@ -36,7 +36,8 @@ inline bool isMarked(RowCheck check) {
 std::string_view rowCheckReasonKey(RowCheck check);
 
 struct CurvePoint {
-    int gridRow = 0; // from 0, top to bottom
+    int gridRow = 0;        // from 0, top to bottom
+    std::size_t number = 0; // as the engineer reads it (exportRowNumber)
     double liters = 0.0;
     double value = 0.0; // both valid only for the checks ok, notRising and duplicate
     RowCheck check = RowCheck::ok;
@@ -62,7 +63,7 @@ TankCurve tankCurve(const std::vector<TableRow>& gridRows);
 // The row to name before an export: the first, in the order of the export, that is marked
 // or incomplete.
 const CurvePoint* firstBadRow(const TankCurve& curve);
-// "Row 3 (10; 1500): the value does not rise with the litres.\nDownload the table anyway?",
+// "Row 2 (10; 1500): the value does not rise with the litres.\nDownload the table anyway?",
 // or nothing when every row is sound.
 std::optional<std::string>
 tableOrderQuestion(const std::vector<TableRow>& gridRows,

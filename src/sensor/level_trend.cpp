@@ -4,6 +4,12 @@
 
 namespace vorkel {
 
+void LevelTrend::restart(unsigned fullScale) {
+    fullScale_ = fullScale;
+    first_ = 0;
+    count_ = 0;
+}
+
 void LevelTrend::add(const TrendSample& sample) {
     if (count_ < kCapacity) {
         samples_[(first_ + count_) % kCapacity] = sample;
@@ -14,8 +20,9 @@ void LevelTrend::add(const TrendSample& sample) {
     first_ = (first_ + 1) % kCapacity;
 }
 
-TrendPicture trendPicture(const LevelTrend& trend, unsigned fullScale, std::uint32_t spanMs) {
+TrendPicture trendPicture(const LevelTrend& trend, std::uint32_t now, std::uint32_t spanMs) {
     TrendPicture picture;
+    const unsigned fullScale = trend.fullScale();
     const double span = spanMs > 0 ? spanMs : 1;
     for (std::uint32_t minute = 0; minute * 60000u <= spanMs; ++minute) {
         picture.minutes.push_back(
@@ -30,16 +37,16 @@ TrendPicture trendPicture(const LevelTrend& trend, unsigned fullScale, std::uint
         return picture;
     }
 
-    const std::uint32_t newest = trend.at(trend.size() - 1).tick;
     // Unsigned differences: the tick count wraps after 49 days.
     std::size_t first = trend.size();
-    while (first > 0 && newest - trend.at(first - 1).tick <= spanMs) {
+    while (first > 0 && now - trend.at(first - 1).tick <= spanMs) {
         --first;
     }
+    picture.current = now - trend.at(trend.size() - 1).tick <= kTrendGapMs;
     bool inStretch = false;
     for (std::size_t i = first; i < trend.size(); ++i) {
         const TrendSample& sample = trend.at(i);
-        const double x = 1.0 - (newest - sample.tick) / span;
+        const double x = 1.0 - (now - sample.tick) / span;
         const double y = std::min(sample.raw / scale, 1.0);
         const bool gap = i == first || sample.tick - trend.at(i - 1).tick > kTrendGapMs;
         picture.points.push_back({x, y, gap});

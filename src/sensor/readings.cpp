@@ -104,8 +104,28 @@ void LiveReadings::restartFilter(const LevelFilterParameters& parameters) {
     filter_ = LevelFilter(parameters);
 }
 
+void LiveReadings::blankWhileConfigurationChanges() {
+    vorkel::blankWhileConfigurationChanges(view_);
+    startNewTrend();
+}
+
+void LiveReadings::blankForLostSensor() {
+    vorkel::blankForLostSensor(view_);
+    startNewTrend();
+}
+
+void LiveReadings::startNewTrend() {
+    trend_.restart(services_.fullScale());
+    view_.showTrend();
+}
+
+TrendPicture LiveReadings::trendPictureNow() const {
+    return trendPicture(trend_, services_.tickCount());
+}
+
 void LiveReadings::setLevel(std::uint32_t raw) {
-    const LevelFilterStep step = filter_.step(raw, static_cast<int>(services_.fullScale()));
+    const unsigned fullScale = services_.fullScale();
+    const LevelFilterStep step = filter_.step(raw, static_cast<int>(fullScale));
     view_.showReading(ReadingControl::Raw, std::to_string(step.raw));
     if (step.stability) {
         setstability(*step.stability);
@@ -114,8 +134,11 @@ void LiveReadings::setLevel(std::uint32_t raw) {
         setLevelDirect(*step.acceptedLevel);
     }
     view_.showCurrentLevel(std::to_string(step.currentLevel));
+    if (fullScale != trend_.fullScale()) {
+        trend_.restart(fullScale); // older samples would be drawn against the wrong scale
+    }
     trend_.add({services_.tickCount(), step.raw, stable_});
-    view_.showTrend(trend_, services_.fullScale());
+    view_.showTrend();
 }
 
 void LiveReadings::setLevelDirect(std::uint32_t level) {

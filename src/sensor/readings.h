@@ -66,8 +66,9 @@ public:
     // The selected reading stands out from the others.
     virtual void highlightReading(ReadingControl control, bool selected) = 0;
     virtual std::string readingText(ReadingControl control) const = 0;
-    // After every level reply: the trend with the new sample, on the full scale now selected.
-    virtual void showTrend(const LevelTrend& /*trend*/, unsigned /*fullScale*/) {}
+    // After every level reply and when a new trend starts; the picture to paint, as it is at
+    // the moment of painting, is LiveReadings::trendPictureNow().
+    virtual void showTrend() {}
 };
 
 // "?" and empty readings while the port or the configuration changes.
@@ -114,11 +115,15 @@ public:
     void selectlitercontrol(ReadingControl control);
 
     void ReadVersionButtonClick();
-    void blankWhileConfigurationChanges() { vorkel::blankWhileConfigurationChanges(view_); }
-    void blankForLostSensor() { vorkel::blankForLostSensor(view_); }
+    // Both blanks start a new trend: what comes next may be another sensor (a reopened port,
+    // a lost sensor), or the same one restarted with another configuration or calibration.
+    void blankWhileConfigurationChanges();
+    void blankForLostSensor();
+    void startNewTrend();
 
     ReadingControl selectedReading() const { return selected_; }
     const LevelTrend& trend() const { return trend_; }
+    TrendPicture trendPictureNow() const;
     // The text of the selected reading exactly as shown ("50.00 %", "2048").
     std::string selectedReadingText() const { return view_.readingText(selected_); }
 

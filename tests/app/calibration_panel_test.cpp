@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLocale>
 #include <QTimer>
 #include <QXmlStreamReader>
@@ -214,12 +215,19 @@ TEST_F(CalibrationWindow, aMistypedRowIsMarkedAndAskedAboutBeforeTheExport) {
     EXPECT_FALSE(gridRowMarked(1));
     EXPECT_FALSE(gridRowMarked(2));
 
-    grid().setValue(3, "1700"); // row 4, the first of the export (which starts at the bottom)
+    grid().setValue(3, "1700"); // the first row of the export, which starts at the bottom
     boxes.confirmAnswer = false;
     window->ui().savetableButton->click();
     ASSERT_EQ(boxes.confirmations.size(), 1u);
     EXPECT_EQ(boxes.confirmations[0].text.toStdString(),
-              "Row 4 (30; 1700): the same value as another row\nDownload the table anyway?");
+              "Row 1 (30; 1700): the same value as another row\nDownload the table anyway?");
+    // The grid shows the numbers that the question, the report and the exports use.
+    EXPECT_FALSE(grid().verticalHeader()->isHidden());
+    QStringList numbers;
+    for (int row = 0; row < grid().rowCount(); ++row) {
+        numbers << grid().model()->headerData(row, Qt::Vertical).toString();
+    }
+    EXPECT_EQ(numbers, QStringList({"4", "3", "2", "1"}));
     EXPECT_TRUE(dialogs.empty());
 }
 

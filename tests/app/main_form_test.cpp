@@ -428,6 +428,22 @@ TEST_F(MainForm, theVersionButtonReadsTheVersionsOnlyWhileTheEngineIsIdle) {
     EXPECT_EQ(window->engine().requestState(), request_state::kVersionRead);
 }
 
+TEST_F(MainForm, aLostSensorOrAReopenedPortStartsANewTrend) {
+    start();
+    const auto level = [this] {
+        window->engine().forceRequestState(request_state::kIdle);
+        window->engine().ReceiveData(replyBytes(0x05, {0x00, 0x08, 22, 0, 0}));
+        return window->liveReadings().trend().size();
+    };
+    ASSERT_EQ(level(), 1u);
+    window->engine().setAttached(false); // an unanswered poll, a pulled adapter
+    EXPECT_EQ(window->liveReadings().trend().size(), 0u);
+    ASSERT_EQ(level(), 1u);
+    ui().comportComboBox->setCurrentIndex(1); // a port reopened, here one that cannot be
+    window->engine().comportComboBoxChange();
+    EXPECT_EQ(window->liveReadings().trend().size(), 0u);
+}
+
 TEST_F(MainForm, aConfigurationReadFillsEveryControlOfBothPages) {
     start();
     window->engine().forceRequestState(request_state::kIdle);

@@ -1,4 +1,6 @@
+#include "app/trend_plot.h"
 #include "app/widgets/labeled_edit.h"
+#include "app/widgets/paint_box.h"
 #include "app/widgets/radio_group.h"
 #include "app/widgets/up_down.h"
 #include "app/widgets/value_list_editor.h"
@@ -137,6 +139,19 @@ TEST(LabeledEdit, keepsCaptionAndContentApart) {
     edit.setText("unread");
     EXPECT_EQ(edit.subLabel()->text(), "Sensor address");
     EXPECT_EQ(edit.edit()->text(), "unread");
+}
+
+// The trend's axis ends at the present, so the plot repaints while no reply comes; but only
+// while it is seen.
+TEST(TrendPlot, followsTheClockOnlyWhileItIsOnTheScreen) {
+    QWidget page;
+    auto* box = new TPaintBox(&page);
+    const TrendPlot plot(*box, [] { return TrendPicture{}; });
+    EXPECT_FALSE(plot.followsTheClock());
+    page.show();
+    EXPECT_TRUE(plot.followsTheClock());
+    page.hide(); // another page chosen, the window minimised
+    EXPECT_FALSE(plot.followsTheClock());
 }
 
 } // namespace

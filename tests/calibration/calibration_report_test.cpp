@@ -36,6 +36,10 @@ TEST(ReportContent, namesWhatWasReadAndListsTheRowsInTheOrderOfTheExport) {
     EXPECT_EQ(plain.checks, (std::vector<RowCheck>{RowCheck::ok, RowCheck::ok}));
     ASSERT_EQ(plain.pages.size(), 1u);
     EXPECT_EQ(plain.pages[0].count, 2u);
+    // Each row under the number the grid shows beside it, an empty row between them counted.
+    sources.gridRows.insert(sources.gridRows.begin() + 2, TableRow{});
+    EXPECT_EQ(reportContent(sources, "", test::englishText).numbers,
+              (std::vector<std::size_t>{1, 3}));
 
     sources.programVersion = "1.21";
     sources.bootloaderVersion = "1.3";

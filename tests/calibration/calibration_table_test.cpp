@@ -150,7 +150,7 @@ TEST_F(TableFlow, aTableOutOfOrderIsExportedOnlyWhenTheEngineerSaysSo) {
     table.savetableButtonClick();
     EXPECT_TRUE(proposedNames.empty()); // asked before the file dialog
     ASSERT_EQ(dialogs.questions.size(), 1u);
-    EXPECT_EQ(dialogs.questions[0].second, "Row 3 (10; 3000): the value does not rise with the "
+    EXPECT_EQ(dialogs.questions[0].second, "Row 2 (10; 3000): the value does not rise with the "
                                            "litres\nDownload the table anyway?");
 
     dialogs.answer = true;

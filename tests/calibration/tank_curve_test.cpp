@@ -71,13 +71,35 @@ TEST(TankCurve, spansItsPointsWithRoundGridLines) {
     EXPECT_EQ(tankCurve({{"-0,3", "-2"}, {"0,1", "5"}}).litersTicks.front().label, "-0.3");
 }
 
+// Values too close to 0 for a step of powers of ten (subnormal numbers): a grid line at each
+// end of the axis (and at 0 between them), none beyond.
+TEST(TankCurve, aRangeTooSmallToDivideHasGridLinesOnlyAtItsEnds) {
+    const struct {
+        const char* low;
+        const char* high;
+        std::vector<std::pair<double, std::string>> ticks;
+    } cases[] = {
+        {"1e-310", "2e-310", {{0.0, "0"}, {1.0, "2e-310"}}},
+        {"1e-320", "3e-320", {{0.0, "0"}, {1.0, "2.9999666e-320"}}},
+        {"-1e-310", "1e-310", {{0.0, "-2e-310"}, {0.5, "0"}, {1.0, "2e-310"}}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::pair<double, std::string>> ticks;
+        for (const PlotTick& tick : tankCurve({{"10", c.high}, {"0", c.low}}).valueTicks) {
+            ticks.emplace_back(tick.position, tick.label);
+        }
+        EXPECT_EQ(ticks, c.ticks) << c.low << ".." << c.high;
+    }
+}
+
 TEST(TankCurve, theQuestionNamesTheFirstBadRowOfTheExport) {
     EXPECT_EQ(tableOrderQuestion({{"", ""}, {"10", "900"}, {"0", "100"}}, test::calibrationText),
               std::nullopt);
-    // The export starts at the bottom: row 3 (10 l) comes before row 1.
+    // Rows are numbered in the order of the export, from 1 at the bottom: row 2 (10 l) comes
+    // before row 4 ("abc").
     EXPECT_EQ(tableOrderQuestion({{"20", "abc"}, {"30", "900"}, {"10", "900"}, {"0", "100"}},
                                  test::calibrationText),
-              "Row 3 (10; 900): the same value as another row\nDownload the table anyway?");
+              "Row 2 (10; 900): the same value as another row\nDownload the table anyway?");
 }
 
 } // namespace

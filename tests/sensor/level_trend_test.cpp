@@ -5,7 +5,7 @@
 namespace vorkel {
 namespace {
 
-TEST(LevelTrend, keepsTheNewestSamplesInOrderWithinItsCapacity) {
+TEST(LevelTrend, keepsTheNewestSamplesInOrderWithinItsCapacityUntilItRestarts) {
     LevelTrend trend;
     const std::size_t added = LevelTrend::kCapacity + 10;
     for (std::uint32_t i = 0; i < added; ++i) {
@@ -14,10 +14,15 @@ TEST(LevelTrend, keepsTheNewestSamplesInOrderWithinItsCapacity) {
     ASSERT_EQ(trend.size(), LevelTrend::kCapacity);
     EXPECT_EQ(trend.at(0).raw, 10u);
     EXPECT_EQ(trend.at(LevelTrend::kCapacity - 1).raw, added - 1);
+    trend.restart(1023);
+    trend.add({0, 7, false});
+    ASSERT_EQ(trend.size(), 1u);
+    EXPECT_EQ(trend.at(0).raw, 7u);
+    EXPECT_EQ(trend.fullScale(), 1023u);
 }
 
 TEST(TrendPicture, placesTheLastMinutesOnTheFullScaleAndMarksTheStableRuns) {
-    LevelTrend trend;
+    LevelTrend trend(1023);
     // The tick count wraps between the samples; the oldest sample is out of the span.
     const std::uint32_t start = 0xFFFFFFFFu - 90'000;
     const struct {
@@ -32,7 +37,7 @@ TEST(TrendPicture, placesTheLastMinutesOnTheFullScaleAndMarksTheStableRuns) {
     for (const auto& sample : samples) {
         trend.add({start + sample.offset, sample.raw, sample.stable});
     }
-    const TrendPicture picture = trendPicture(trend, 1023, 60'000);
+    const TrendPicture picture = trendPicture(trend, start + 181'000, 60'000); // now: the last
 
     ASSERT_EQ(picture.points.size(), 6u);
     const double expectedX[] = {0.0, 1.0 / 60, 2.0 / 60, 9.0 / 60, 10.0 / 60, 1.0};
@@ -55,7 +60,35 @@ TEST(TrendPicture, placesTheLastMinutesOnTheFullScaleAndMarksTheStableRuns) {
     ASSERT_EQ(picture.levels.size(), 5u);
     EXPECT_EQ(picture.levels[2].label, "512");
     EXPECT_EQ(picture.levels[4].label, "1023");
-    EXPECT_EQ(trendPicture(trend, 4095).minutes.size(), 6u); // five minutes by default
+    EXPECT_TRUE(picture.current);
+    EXPECT_EQ(trendPicture(trend, 0).minutes.size(), 6u); // five minutes by default
+}
+
+// The axis ends at the present: while no reply comes the line moves away from "now", ends
+// where the replies stopped, and is no longer marked as the level now.
+TEST(TrendPicture, runsFromNowSoThatALineWithoutRepliesEnds) {
+    LevelTrend trend;
+    trend.add({10'000, 2048, true});
+    trend.add({11'000, 2048, true});
+    const struct {
+        std::uint32_t now;
+        std::vector<double> x;
+        bool current;
+    } cases[] = {
+        {11'000, {59.0 / 60, 1.0}, true},
+        {16'000, {54.0 / 60, 55.0 / 60}, true}, // the longest silence between two replies
+        {16'001, {53.999 / 60, 54.999 / 60}, false},
+        {70'500, {0.5 / 60}, false},
+        {71'001, {}, false},
+    };
+    for (const auto& c : cases) {
+        const TrendPicture picture = trendPicture(trend, c.now, 60'000);
+        ASSERT_EQ(picture.points.size(), c.x.size()) << c.now;
+        for (std::size_t i = 0; i < c.x.size(); ++i) {
+            EXPECT_NEAR(picture.points[i].x, c.x[i], 1e-9) << c.now;
+        }
+        EXPECT_EQ(picture.current, c.current) << c.now;
+    }
 }
 
 } // namespace

@@ -128,6 +128,22 @@ TEST_F(Readings, whileTheWindowFillsOnlyTheRawLevelsMove) {
     }
 }
 
+// The trend shows one sensor on one full scale: whatever may end that starts it anew.
+TEST_F(Readings, aLostSensorAReopenOrAnotherFullScaleStartsANewTrend) {
+    const std::pair<const char*, std::function<void()>> occasions[] = {
+        {"lost", [this] { readings.blankForLostSensor(); }},
+        {"reopen or configuration write", [this] { readings.blankWhileConfigurationChanges(); }},
+        {"full scale", [this] { configurationView.mode.rs485Range ^= 1; }},
+    };
+    for (const auto& [occasion, happen] : occasions) {
+        level(100);
+        happen();
+        level(200);
+        ASSERT_EQ(readings.trend().size(), 1u) << occasion;
+        EXPECT_EQ(readings.trend().at(0).raw, 200u) << occasion;
+    }
+}
+
 TEST_F(Readings, litresAreShownWhenTheConversionHasAValue) {
     std::optional<std::string> liters;
     LiveReadings withLiters(engine, readingsView,

@@ -54,18 +54,21 @@ void showConfigurationRead(vorkel::TmainForm& window) {
 std::uint32_t clockMs = 0;
 std::vector<vorkel::ChosenFile> answers; // the file dialogs' answers, in turn
 
+// A level reply, then a second passes.
+void levelReply(vorkel::TmainForm& window, unsigned raw) {
+    const auto low = static_cast<std::uint8_t>(raw & 0xFF);
+    const auto high = static_cast<std::uint8_t>(raw >> 8);
+    vorkel::Frame frame{vorkel::kReplyStart, 0x05, low, high, 22, 0x12, 0x34};
+    frame[vorkel::frame_offset::kChecksum] = vorkel::frameChecksum(frame);
+    window.engine().forceRequestState(vorkel::request_state::kIdle);
+    window.engine().ReceiveData(vorkel::ByteString(frame.begin(), frame.end()));
+    clockMs += 1000;
+}
+
 // Four minutes of a tank being filled, a reply a second: a pour raises the level over some
 // seconds, then it settles while the engineer reads it into the table; it ends at half level.
 void showFill(vorkel::TmainForm& window) {
-    const auto level = [&](unsigned raw) {
-        const auto low = static_cast<std::uint8_t>(raw & 0xFF);
-        const auto high = static_cast<std::uint8_t>(raw >> 8);
-        vorkel::Frame frame{vorkel::kReplyStart, 0x05, low, high, 22, 0x12, 0x34};
-        frame[vorkel::frame_offset::kChecksum] = vorkel::frameChecksum(frame);
-        window.engine().forceRequestState(vorkel::request_state::kIdle);
-        window.engine().ReceiveData(vorkel::ByteString(frame.begin(), frame.end()));
-        clockMs += 1000;
-    };
+    const auto level = [&](unsigned raw) { levelReply(window, raw); };
     unsigned raw = 100;
     for (const unsigned target : {900u, 1700u, 2048u}) {
         for (int second = 0; second < 12; ++second) {
@@ -102,16 +105,39 @@ void showCalibration(vorkel::TmainForm& window) {
     window.ui().dutlengthedit->setText(QStringLiteral("800"));
 }
 
-struct Language {
-    const char* code;
-    int id;
-};
-
 void settle() {
     for (int i = 0; i < 5; ++i) {
         QCoreApplication::processEvents();
     }
 }
+
+// After the fill the adapter is pulled: the poll goes unanswered and the sensor is lost, which
+// starts a new trend. Half a minute later the sensor answers again at a quarter level for a
+// minute, and then stops for a few seconds (a command's box open): only the new line shows,
+// ending where its replies stopped. Both states are rendered.
+void showLossAndReturn(vorkel::TmainForm& window, const QString& output) {
+    const auto grab = [&](const char* state) {
+        window.ui().mainPageControl->setCurrentIndex(0);
+        settle();
+        const QString name = QStringLiteral("%1/en-0-sensorSheet-%2.png").arg(output, state);
+        window.grab().save(name);
+        std::printf("%s\n", qPrintable(name));
+    };
+    clockMs += vorkel::ExchangeEngine::kReplyTimeoutMs;
+    window.engine().setAttached(false);
+    clockMs += 30'000;
+    grab("lost");
+    for (unsigned second = 0; second < 60; ++second) {
+        levelReply(window, 1024 + second % 2);
+    }
+    clockMs += 7000;
+    grab("returned");
+}
+
+struct Language {
+    const char* code;
+    int id;
+};
 
 } // namespace
 
@@ -205,6 +231,10 @@ int main(int argc, char* argv[]) {
             answers.push_back(vorkel::ChosenFile{longReport.toStdString(), 1});
             window.ui().reportButton->click();
             std::printf("%s\n", qPrintable(longReport));
+        }
+
+        if (language.id == 0x409) {
+            showLossAndReturn(window, output);
         }
 
         vorkel::TForm2 dialog(window.localization(), &window);

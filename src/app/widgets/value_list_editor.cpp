@@ -159,6 +159,12 @@ void TValueListEditor::removeRowAt(int row) {
     emit stringsChanged();
 }
 
+void TValueListEditor::showRowNumbers(const QStringList& numbers) {
+    setVerticalHeaderLabels(numbers);
+    verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    verticalHeader()->setVisible(true);
+}
+
 void TValueListEditor::keyPressEvent(QKeyEvent* event) {
     if (isEnter(event) && state() != QAbstractItemView::EditingState) {
         insertEmptyRowAtCurrent();

@@ -39,6 +39,8 @@ public:
     // Inserts an empty row at the current row, unless that row is empty (the Enter rule).
     void insertEmptyRowAtCurrent();
     void removeRowAt(int row);
+    // Shows a number beside each row, top to bottom; without them the grid shows none.
+    void showRowNumbers(const QStringList& numbers);
 
 signals:
     // Any change of the content: an edited cell, an inserted or a removed row.
