@@ -116,6 +116,9 @@ void LiveReadings::setLevel(std::uint32_t raw) {
     view_.showCurrentLevel(std::to_string(step.currentLevel));
     trend_.add({services_.tickCount(), step.raw, stable_});
     view_.showTrend(trend_, services_.fullScale());
+    if (levelObserver_) {
+        levelObserver_({services_.tickCount(), step.raw, step.acceptedLevel});
+    }
 }
 
 void LiveReadings::setLevelDirect(std::uint32_t level) {
