@@ -31,6 +31,7 @@ set(vorkel_calibration_tests
   calibration/liters_lookup_test.cpp
   calibration/table_export_test.cpp
   calibration/table_import_test.cpp
+  calibration/table_sources_test.cpp
   calibration/tank_shape_test.cpp
   calibration/guided_pouring_test.cpp
   calibration/tank_curve_test.cpp
