@@ -2,6 +2,7 @@
 
 #include "app/plot_style.h"
 #include "app/widgets/paint_box.h"
+#include "calibration/guided_pouring.h"
 
 #include <QPainterPath>
 
@@ -73,6 +74,12 @@ void TrendPlot::paint(QPainter& painter) const {
     }
     painter.setPen(box_.palette().color(QPalette::Mid));
     painter.drawRect(area);
+    if (markTicks_ && trend_ != nullptr) {
+        painter.setPen(QPen(plot_style::kMark, 1.5, Qt::DashLine));
+        for (const double x : trendMarkPositions(*trend_, markTicks_())) {
+            painter.drawLine(at(x, 0.0), at(x, 1.0));
+        }
+    }
 
     QPainterPath path;
     for (const TrendPicture::Point& point : picture.points) {

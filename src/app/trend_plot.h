@@ -7,6 +7,10 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <functional>
+#include <vector>
+
 class QPainter;
 class QRectF;
 
@@ -20,6 +24,10 @@ public:
 
     void show(const LevelTrend& trend, unsigned fullScale);
     void setMinutesCaption(const QString& caption) { minutesCaption_ = caption; }
+    // The moments (tick counts) marked with a dashed line: the rows guided pouring recorded.
+    void setMarks(std::function<std::vector<std::uint32_t>()> markTicks) {
+        markTicks_ = std::move(markTicks);
+    }
 
 private:
     void paint(QPainter& painter) const;
@@ -28,6 +36,7 @@ private:
     const LevelTrend* trend_ = nullptr;
     unsigned fullScale_ = 4095;
     QString minutesCaption_ = QStringLiteral("min");
+    std::function<std::vector<std::uint32_t>()> markTicks_;
 };
 
 } // namespace vorkel

@@ -171,4 +171,21 @@ void GuidedPouring::say(std::string_view key, const std::string& detail) {
     view_.showGuidedState(text);
 }
 
+std::vector<double> trendMarkPositions(const LevelTrend& trend,
+                                       const std::vector<std::uint32_t>& ticks,
+                                       std::uint32_t spanMs) {
+    std::vector<double> positions;
+    if (trend.size() == 0 || spanMs == 0) {
+        return positions;
+    }
+    const std::uint32_t newest = trend.at(trend.size() - 1).tick;
+    for (const std::uint32_t tick : ticks) {
+        const std::uint32_t age = newest - tick; // the tick count wraps
+        if (age <= spanMs) {
+            positions.push_back(1.0 - static_cast<double>(age) / spanMs);
+        }
+    }
+    return positions;
+}
+
 } // namespace vorkel

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "protocol/engine_seams.h"
+#include "sensor/level_trend.h"
 #include "sensor/readings.h"
 
 #include <cstdint>
@@ -92,5 +93,11 @@ private:
     bool falling_ = false;
     std::uint32_t lastReply_ = 0;
 };
+
+// Where the recorded rows' moments lie on the trend plot (0..1, as TrendPicture places its
+// points); moments older than the plot's span are left out.
+std::vector<double> trendMarkPositions(const LevelTrend& trend,
+                                       const std::vector<std::uint32_t>& ticks,
+                                       std::uint32_t spanMs = kTrendSpanMs);
 
 } // namespace vorkel

@@ -85,7 +85,12 @@ TEST_F(GuidedPouringTest, recordsEachPouredStepOnceTheLevelHasSettled) {
     levels({1700}, 5);
     EXPECT_EQ(rows_, rows({{"0", "100"}, {"12,5", "900"}, {"25", "1700"}}));
     EXPECT_EQ(announced_, (std::vector<std::string>{"0", "12,5", "25"}));
-    EXPECT_EQ(guided_.takenTicks().size(), 3u);
+    // The trend marks the moments: the last row at its newest sample.
+    LevelTrend trend;
+    trend.add({guided_.takenTicks().front() - 1, 0, false});
+    trend.add({guided_.takenTicks().back(), 0, false});
+    EXPECT_EQ(trendMarkPositions(trend, guided_.takenTicks(), 20000).size(), 2u);
+    EXPECT_EQ(trendMarkPositions(trend, guided_.takenTicks()).back(), 1.0);
     EXPECT_EQ(state_, "rsGuidedPourNext 37,5");
     EXPECT_TRUE(undo_);
 }
