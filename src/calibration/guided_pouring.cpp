@@ -87,7 +87,7 @@ void GuidedPouring::UndoButtonClick() {
     }
     // The level stays where the tank is: the undone volume is recorded again only once the
     // level has moved and settled anew (the rest of a step that was poured only in part).
-    view_.removeRow(taken_.back().liters);
+    view_.removeRow(taken_.back());
     taken_.pop_back();
     takenTicks_.pop_back();
     view_.enableUndo(!taken_.empty());
@@ -147,7 +147,7 @@ void GuidedPouring::take(std::uint32_t level, std::uint32_t tick) {
     }
     services_.readLevelIntoTable();
     lastLevel_ = level;
-    taken_.push_back({liters, level});
+    taken_.push_back(liters);
     takenTicks_.push_back(tick);
     view_.announceRow(liters);
     view_.enableUndo(true);

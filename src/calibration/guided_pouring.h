@@ -70,10 +70,6 @@ public:
     const std::vector<std::uint32_t>& takenTicks() const { return takenTicks_; }
 
 private:
-    struct Taken {
-        std::string liters;
-        std::uint32_t level = 0;
-    };
     void take(std::uint32_t level, std::uint32_t tick);
     void say(std::string_view key, const std::string& detail = {});
     void watchdogTimeout();
@@ -86,7 +82,7 @@ private:
     double start_ = 0.0;
     double step_ = 0.0;
     bool decimalComma_ = false; // the volumes written as the engineer typed them
-    std::vector<Taken> taken_;
+    std::vector<std::string> taken_; // the litres of the rows recorded, oldest first
     std::vector<std::uint32_t> takenTicks_;
     std::uint32_t lastLevel_ = 0; // where the level stood at the last row (or an undo)
     bool left_ = false;           // the level has left it since

@@ -375,7 +375,9 @@ TableReadResult readTableFile(const std::filesystem::path& path,
         return TableReadError{0, "rsTableNotRead"};
     }
     if (!hint) {
-        std::string extension = path.extension().string();
+        // UTF-8, which any name has on every system (a narrow string may not hold it on Windows).
+        const std::u8string ending = path.extension().u8string();
+        std::string extension(ending.begin(), ending.end());
         std::transform(extension.begin(), extension.end(), extension.begin(),
                        [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
         if (extension == ".csv") {
