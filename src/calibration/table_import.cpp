@@ -358,12 +358,18 @@ TableReadResult readTable(std::string_view bytes, std::optional<ExportFormat> hi
     if (lines.empty()) {
         return TableReadError{0, "rsTableEmpty"};
     }
-    for (const std::vector<ExportFormat>& formats : candidates(bytes, lines)) {
-        if (formats.empty()) {
-            continue;
+    // A file that reads in the hinted format is taken so: the content cannot tell every table
+    // apart (a WIALON CSV row "1.5-2;" reads as a VORKEL row too).
+    if (hint) {
+        if (TableReadResult read = readAs(*hint, bytes, lines);
+            std::holds_alternative<LoadedTable>(read)) {
+            return read;
         }
-        const bool hinted = hint && std::find(formats.begin(), formats.end(), *hint) != formats.end();
-        return readAs(hinted ? *hint : formats.front(), bytes, lines);
+    }
+    for (const std::vector<ExportFormat>& formats : candidates(bytes, lines)) {
+        if (!formats.empty()) {
+            return readAs(formats.front(), bytes, lines);
+        }
     }
     return TableReadError{1, "rsTableUnknownFormat"};
 }
@@ -374,7 +380,9 @@ TableReadResult readTableFile(const std::filesystem::path& path,
     if (!bytes) {
         return TableReadError{0, "rsTableNotRead"};
     }
-    if (!hint) {
+    // The export writes WIALON CSV, and only it, as ".csv", and the XML document as ".xml":
+    // these endings say more than the open dialog's entry, which may be left at its first.
+    {
         // UTF-8, which any name has on every system (a narrow string may not hold it on Windows).
         const std::u8string ending = path.extension().u8string();
         std::string extension(ending.begin(), ending.end());

@@ -46,10 +46,11 @@ using TableReadResult = std::variant<LoadedTable, TableReadError>;
 // Larger files are no calibration tables (a large table is a few kilobytes).
 inline constexpr std::size_t kLargestTableFile = 4u << 20;
 
-// The format comes from the content; `hint` (the open dialog's filter entry, or a file's
-// extension) decides only where the content fits two formats alike.
+// A file that reads in the `hint`'s format (the open dialog's filter entry, or a file's
+// extension) is taken in it; otherwise the format comes from the content. The content cannot
+// tell every table apart: a WIALON CSV row "1.5-2;" is a VORKEL row too.
 TableReadResult readTable(std::string_view bytes, std::optional<ExportFormat> hint = {});
-// The file at `path`, read whole; the hint comes from its extension (".csv", ".xml").
+// The file at `path`, read whole; its extension ".csv" or ".xml" is the hint, over `hint`.
 TableReadResult readTableFile(const std::filesystem::path& path,
                               std::optional<ExportFormat> hint = {});
 

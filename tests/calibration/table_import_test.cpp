@@ -52,13 +52,15 @@ TEST(TableImport, readsTheDetailsAndRowsOfTheVehicleDocument) {
     EXPECT_EQ(table.rows, rows);
 }
 
-TEST(TableImport, theContentDecidesTheFormatAndTheHintOnlyWhereItFitsTwo) {
+TEST(TableImport, aFileThatReadsInTheHintedFormatIsTakenSoElseTheContentDecides) {
     const struct {
         std::string bytes;
         std::optional<ExportFormat> hint;
         ExportFormat format;
     } cases[] = {
-        {"1.1234-0;\r\n", ExportFormat::WialonCsv, ExportFormat::VorkelTable},
+        {"1.1234-0;\r\n", {}, ExportFormat::VorkelTable},
+        {"1.1234-0;\r\n", ExportFormat::WialonTxt, ExportFormat::VorkelTable},
+        {"1.1234-0;\r\n", ExportFormat::WialonCsv, ExportFormat::WialonCsv},
         {"1234:0;1500:10;\r\n", ExportFormat::WialonTxt, ExportFormat::FortTable},
         {"5 ;3\n", {}, ExportFormat::WialonCsv},
         {"5 ;3\n", ExportFormat::WialonTxt, ExportFormat::WialonTxt},
