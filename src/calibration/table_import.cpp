@@ -348,7 +348,8 @@ constexpr std::pair<std::string_view, ExportFormat> kFormatNames[] = {
 
 TableReadResult readTable(std::string_view bytes, std::optional<ExportFormat> hint) {
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    // An editor's byte-order mark (or several: a file saved twice) is no part of the first cell.
+    while (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
         bytes.remove_prefix(kByteOrderMark.size());
     }
     if (bytes.size() > kLargestTableFile) {
