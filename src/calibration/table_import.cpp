@@ -361,9 +361,12 @@ TableReadResult readTable(std::string_view bytes, std::optional<ExportFormat> hi
     }
     // A file that reads in the hinted format is taken so: the content cannot tell every table
     // apart (a WIALON CSV row "1.5-2;" reads as a VORKEL row too).
+    // A file whose every row reads in that format but repeats litres is in it, and is refused
+    // for that.
     if (hint) {
-        if (TableReadResult read = readAs(*hint, bytes, lines);
-            std::holds_alternative<LoadedTable>(read)) {
+        TableReadResult read = readAs(*hint, bytes, lines);
+        const auto* error = std::get_if<TableReadError>(&read);
+        if (error == nullptr || error->reasonKey == std::string_view("rsTableDuplicateLiters")) {
             return read;
         }
     }
