@@ -30,6 +30,10 @@ set(vorkel_calibration_tests
   calibration/calibration_table_test.cpp
   calibration/liters_lookup_test.cpp
   calibration/table_export_test.cpp
+  calibration/table_import_test.cpp
+  calibration/table_sources_test.cpp
+  calibration/tank_shape_test.cpp
+  calibration/guided_pouring_test.cpp
   calibration/tank_curve_test.cpp
   calibration/virtual_sensor_test.cpp)
 set(vorkel_calibration_tests_linux

@@ -2,6 +2,8 @@
 
 #include "app/plot_style.h"
 
+#include <algorithm>
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -14,10 +16,32 @@ using plot_style::kLine;
 
 const QColor kMarked(210, 30, 30);
 
+template <typename At>
+void paintReference(QPainter& painter, const TankCurve& curve, const ShapeReference& reference,
+                    const At& at, double thin) {
+    QPainterPath path;
+    for (std::size_t i = 0; i < reference.points.size(); ++i) {
+        const QPointF point = at(reference.points[i].value, reference.points[i].liters);
+        i == 0 ? path.moveTo(point) : path.lineTo(point);
+    }
+    painter.setPen(QPen(plot_style::kMark, thin * 1.5, Qt::DashLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+    const std::vector<int> off = rowsOffReference(curve, reference);
+    const double ring = QFontMetricsF(painter.font(), painter.device()).height() / 2.5;
+    painter.setPen(QPen(plot_style::kMark, thin * 1.5));
+    for (const CurvePoint& point : curve.line()) {
+        if (std::find(off.begin(), off.end(), point.gridRow) != off.end()) {
+            painter.drawEllipse(at(point.value, point.liters), ring, ring);
+        }
+    }
+}
+
 } // namespace
 
-void paintTankCurve(QPainter& painter, const QRectF& whole, const TankCurve& curve,
-                    const CurveCaptions& captions) {
+void paintTankCurve(QPainter& painter, const QRectF& whole, const TankCurve& poured,
+                    const CurveCaptions& captions, const ShapeReference* reference) {
+    const TankCurve curve = reference ? curveWithReference(poured, *reference) : poured;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QFontMetricsF metrics(painter.font(), painter.device());
@@ -67,6 +91,9 @@ void paintTankCurve(QPainter& painter, const QRectF& whole, const TankCurve& cur
     painter.drawText(QRectF(area.left(), whole.bottom() - line, area.width(), line),
                      Qt::AlignCenter, captions.values);
 
+    if (reference != nullptr) {
+        paintReference(painter, curve, *reference, at, thin);
+    }
     QPainterPath path;
     const std::vector<CurvePoint> points = curve.line();
     for (std::size_t i = 0; i < points.size(); ++i) {

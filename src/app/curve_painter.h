@@ -4,6 +4,7 @@
 #pragma once
 
 #include "calibration/tank_curve.h"
+#include "calibration/tank_shape.h"
 
 #include <QString>
 
@@ -17,7 +18,9 @@ struct CurveCaptions {
     QString liters; // the vertical axis
 };
 
+// With a reference (the table from the tank's shape), the plot holds it too: a dashed line, and
+// the poured rows that leave it by more than its tolerance ringed.
 void paintTankCurve(QPainter& painter, const QRectF& area, const TankCurve& curve,
-                    const CurveCaptions& captions);
+                    const CurveCaptions& captions, const ShapeReference* reference = nullptr);
 
 } // namespace vorkel

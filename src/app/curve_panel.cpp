@@ -19,9 +19,14 @@ void CurvePanel::connectTo(CalibrationCurve& curve) {
     ui_.tankCurveBox->onPaint = [this](QPainter& painter) {
         painter.fillRect(ui_.tankCurveBox->rect(), Qt::white);
         paintTankCurve(painter, QRectF(ui_.tankCurveBox->rect()).adjusted(2, 2, -2, -2), *curve_,
-                       {ui_.tarEditor->valueTitle(), ui_.tarEditor->keyTitle()});
+                       {ui_.tarEditor->valueTitle(), ui_.tarEditor->keyTitle()}, reference_);
     };
     curve.tarEditorStringsChange();
+}
+
+void CurvePanel::setReference(const ShapeReference* reference) {
+    reference_ = reference;
+    ui_.tankCurveBox->update();
 }
 
 std::vector<TableRow> CurvePanel::tableRows() const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "calibration/tank_curve.h"
+#include "calibration/tank_shape.h"
 
 #include <functional>
 #include <string>
@@ -22,6 +23,9 @@ public:
         , translate_(std::move(translate)) {}
     void connectTo(CalibrationCurve& curve);
 
+    // The table from the tank's shape drawn beside the curve; nothing: none.
+    void setReference(const ShapeReference* reference);
+
     std::vector<TableRow> tableRows() const override;
     void showCurve(const TankCurve& curve) override;
 
@@ -29,6 +33,7 @@ private:
     Ui::TmainForm& ui_;
     std::function<std::string(std::string_view)> translate_;
     const TankCurve* curve_ = nullptr;
+    const ShapeReference* reference_ = nullptr;
 };
 
 } // namespace vorkel

@@ -83,6 +83,8 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
     , portPanel_(*ui_)
     , curvePanel_(*ui_, [this](std::string_view key) { return localization_.translate(key); })
     , reportPanel_(*ui_, this, env_.chooseSaveFile)
+    , guidedPanel_(*ui_)
+    , tableSourcePanel_(*ui_, curvePanel_)
     , engine_(mainTimer_, scheduledPacketTimer_, portAdapter_, enginePanel_,
               EngineServices{
                   [this](std::string_view key) { return localization_.translate(key); },
@@ -148,6 +150,35 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
                       name, localization_.getTranslation("rsCalibrationReport"));
               },
               renderCalibrationReport})
+    , guidedPouring_(guidedPanel_, guidedTimer_,
+                     GuidedPouringServices{
+                         [this](std::string_view key) { return localization_.translate(key); },
+                         [this] { return env_.tickCount(); },
+                         [this] { return configuration_.fullScale(); },
+                         [this] { calibrationTable_.TarGetLevelButtonClick(); }})
+    , tableSources_(
+          tableSourcePanel_,
+          TableSourceServices{
+              [this](std::string_view key) { return localization_.translate(key); },
+              [this](const std::string& text) { localization_.showWarningBox(fromUtf8(text)); },
+              [this](const std::string& title, const std::string& text) {
+                  return env_.boxes->confirm(fromUtf8(title), fromUtf8(text));
+              },
+              [this] {
+                  return env_.chooseTableFile
+                             ? env_.chooseTableFile()
+                             : TableSourcePanel::runOpenTableDialog(
+                                   this, localization_.getTranslation("rsLoadTableDialog"));
+              },
+              [this] {
+                  return env_.chooseShape ? env_.chooseShape()
+                                          : tableSourcePanel_.runShapeDialog(localization_, this);
+              },
+              [this] {
+                  return ReadingScale{liveReadings_.selectedReading(), configuration_.fullScale(),
+                                      configuration_.frequencySpan(),
+                                      configuration_.updateRangeCaption()};
+              }})
     , litersLookup_(systemDecimalSeparator())
     , livePorts_(engine_, portPanel_, portRefreshTimer_,
                  LivePortsServices{
@@ -181,6 +212,15 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
     litersPanel_.connectTo();
     curvePanel_.connectTo(calibrationCurve_);
     reportPanel_.connectTo(calibrationReport_);
+    guidedPanel_.connectTo(guidedPouring_);
+    tableSourcePanel_.connectTo(tableSources_);
+    liveReadings_.setLevelObserver(
+        [this](const LevelObservation& observation) { guidedPouring_.levelObserved(observation); });
+    if (TrendPlot* plot = readingsPanel_.trendPlot()) {
+        plot->setMarks([this] {
+            return trendMarkPositions(guidedPouring_.takenTicks(), env_.tickCount());
+        });
+    }
     connect(ui_->clearlogButton, &QPushButton::clicked, this, &TmainForm::clearlogButtonClick);
     portPanel_.connectTo(livePorts_, env_.watchedFolders
                                          ? *env_.watchedFolders

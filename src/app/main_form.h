@@ -11,6 +11,7 @@
 #include "app/event_log.h"
 #include "app/file_dialogs.h"
 #include "app/firmware_panel.h"
+#include "app/guided_panel.h"
 #include "app/liters_panel.h"
 #include "app/localization.h"
 #include "app/multiplier_panel.h"
@@ -18,9 +19,12 @@
 #include "app/qt_engine_timer.h"
 #include "app/readings_panel.h"
 #include "app/report_panel.h"
+#include "app/table_source_panel.h"
 #include "protocol/com_port_adapter.h"
 #include "protocol/exchange_engine.h"
 #include "protocol/live_ports.h"
+#include "calibration/guided_pouring.h"
+#include "calibration/table_sources.h"
 #include "sensor/configuration_flow.h"
 #include "sensor/level_filter_parameters.h"
 #include "sensor/multiplier_flow.h"
@@ -65,6 +69,10 @@ struct MainFormEnvironment {
     SaveFileChooser chooseSaveFile;
     // Today's date for the calibration table's export (the system's when empty).
     std::function<CalendarDate()> today;
+    // "Load table..." and "Table from shape...": the answers of their dialogs (the real dialogs
+    // when empty).
+    std::function<std::optional<TableFileChoice>()> chooseTableFile;
+    std::function<std::optional<ShapeAnswer>()> chooseShape;
 };
 
 class TmainForm : public QMainWindow {
@@ -84,6 +92,7 @@ public:
     FirmwareTransfer& firmware() { return firmware_; }
     FirmwarePanel& firmwarePanel() { return firmwarePanel_; }
     CalibrationPoints& calibrationPoints() { return calibrationPoints_; }
+    GuidedPouring& guidedPouring() { return guidedPouring_; }
     LivePorts& livePorts() { return livePorts_; }
     const LevelFilterParameters& levelFilterParameters() const { return filter_; }
     const FileDialogTexts& savetarDialog() const { return savetarDialog_; }
@@ -125,6 +134,7 @@ private:
     QtEngineTimer mainTimer_;
     QtEngineTimer scheduledPacketTimer_;
     QtEngineTimer portRefreshTimer_;
+    QtEngineTimer guidedTimer_;
     TComPort comPort_;
     ComPortAdapter portAdapter_;
     // Binders first: the engine and the flows report through them.
@@ -138,6 +148,8 @@ private:
     PortPanel portPanel_;
     CurvePanel curvePanel_;
     ReportPanel reportPanel_;
+    GuidedPanel guidedPanel_;
+    TableSourcePanel tableSourcePanel_;
     ExchangeEngine engine_;
     MultiplierFlow multiplier_;
     LiveReadings liveReadings_;
@@ -148,6 +160,8 @@ private:
     CalibrationTable calibrationTable_;
     CalibrationCurve calibrationCurve_;
     CalibrationReport calibrationReport_;
+    GuidedPouring guidedPouring_;
+    TableSources tableSources_;
     LitersLookup litersLookup_;
     LivePorts livePorts_;
 };

@@ -8,5 +8,7 @@ namespace vorkel::plot_style {
 
 inline const QColor kGrid(220, 220, 220);
 inline const QColor kLine(20, 60, 160);
+// What guided pouring and the shape of the tank add: the recorded moments, the reference curve.
+inline const QColor kMark(230, 130, 0);
 
 } // namespace vorkel::plot_style

@@ -37,6 +37,9 @@ public:
     void showTrend() override;
     void setTrendMinutesCaption(const QString& caption);
 
+    // The level trend's plot (guided pouring marks its rows on it); none before connectTo.
+    TrendPlot* trendPlot() { return trendPlot_ ? &*trendPlot_ : nullptr; }
+
 private:
     QWidget* display(ReadingControl control) const;
 

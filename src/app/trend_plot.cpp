@@ -96,6 +96,12 @@ void TrendPlot::paint(QPainter& painter) const {
     }
     painter.setPen(box_.palette().color(QPalette::Mid));
     painter.drawRect(area);
+    if (marks_) {
+        painter.setPen(QPen(plot_style::kMark, 1.5, Qt::DashLine));
+        for (const double x : marks_()) {
+            painter.drawLine(at(x, 0.0), at(x, 1.0));
+        }
+    }
 
     QPainterPath path;
     for (const TrendPicture::Point& point : picture.points) {

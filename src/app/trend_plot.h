@@ -6,10 +6,12 @@
 
 #include "sensor/level_trend.h"
 
-#include <functional>
-
 #include <QString>
 #include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
 
 class QPainter;
 
@@ -34,6 +36,9 @@ public:
     void setMinutesCaption(const QString& caption) { minutesCaption_ = caption; }
     // Whether it repaints while no reply comes (only while the box is seen).
     bool followsTheClock() const { return idleRepaint_.isActive(); }
+    // Where dashed lines mark moments (0..1 along the axis, as the picture's points): the rows
+    // guided pouring recorded.
+    void setMarks(std::function<std::vector<double>()> marks) { marks_ = std::move(marks); }
 
 private:
     void paint(QPainter& painter) const;
@@ -43,6 +48,7 @@ private:
     std::function<TrendPicture()> picture_;
     QTimer idleRepaint_;
     QString minutesCaption_ = QStringLiteral("min");
+    std::function<std::vector<double>()> marks_;
 };
 
 } // namespace vorkel

@@ -161,17 +161,27 @@ TankCurve tankCurve(const std::vector<TableRow>& gridRows) {
         }
     }
 
+    widenCurveRanges(curve, {});
+    return curve;
+}
+
+void widenCurveRanges(TankCurve& curve, const std::vector<std::pair<double, double>>& points) {
     // From 0, so that the curve starts where the tank does; ticks() widens an empty range.
-    curve.maxValue = curve.maxLiters = 0.0;
-    for (const CurvePoint& point : line) {
-        curve.minValue = std::min(curve.minValue, point.value);
-        curve.maxValue = std::max(curve.maxValue, point.value);
-        curve.minLiters = std::min(curve.minLiters, point.liters);
-        curve.maxLiters = std::max(curve.maxLiters, point.liters);
+    curve.minValue = curve.minLiters = curve.maxValue = curve.maxLiters = 0.0;
+    const auto hold = [&curve](double value, double liters) {
+        curve.minValue = std::min(curve.minValue, value);
+        curve.maxValue = std::max(curve.maxValue, value);
+        curve.minLiters = std::min(curve.minLiters, liters);
+        curve.maxLiters = std::max(curve.maxLiters, liters);
+    };
+    for (const CurvePoint& point : curve.line()) {
+        hold(point.value, point.liters);
+    }
+    for (const auto& [value, liters] : points) {
+        hold(value, liters);
     }
     curve.valueTicks = ticks(curve.minValue, curve.maxValue);
     curve.litersTicks = ticks(curve.minLiters, curve.maxLiters);
-    return curve;
 }
 
 std::string_view rowCheckReasonKey(RowCheck check) {

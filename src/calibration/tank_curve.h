@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vorkel {
@@ -68,6 +69,10 @@ const CurvePoint* firstBadRow(const TankCurve& curve);
 std::optional<std::string>
 tableOrderQuestion(const std::vector<TableRow>& gridRows,
                    const std::function<std::string(std::string_view)>& translate);
+
+// The curve's plot ranges and grid lines laid anew to hold these (value, litres) points as well
+// as its own (a reference curve drawn beside it).
+void widenCurveRanges(TankCurve& curve, const std::vector<std::pair<double, double>>& points);
 
 // The grid and the curve beside it.
 class TankCurveView {

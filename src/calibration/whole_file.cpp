@@ -55,4 +55,18 @@ std::optional<std::string> readFileOfSize(const std::filesystem::path& path, std
     return bytes;
 }
 
+std::optional<std::string> readFileUpTo(const std::filesystem::path& path, std::size_t largest) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    std::string bytes(largest + 1, '\0');
+    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (file.bad()) {
+        return std::nullopt;
+    }
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    return bytes;
+}
+
 } // namespace vorkel

@@ -20,5 +20,8 @@ bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes);
 // The content of a file of exactly `size` bytes; nothing when it is missing, cannot be read or
 // has another size.
 std::optional<std::string> readFileOfSize(const std::filesystem::path& path, std::size_t size);
+// The content of a file, but no more than `largest` + 1 bytes, so that a longer file shows as
+// longer without being read whole; nothing when it is missing or cannot be read.
+std::optional<std::string> readFileUpTo(const std::filesystem::path& path, std::size_t largest);
 
 } // namespace vorkel

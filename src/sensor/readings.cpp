@@ -139,6 +139,9 @@ void LiveReadings::setLevel(std::uint32_t raw) {
     }
     trend_.add({services_.tickCount(), step.raw, stable_});
     view_.showTrend();
+    if (levelObserver_) {
+        levelObserver_({services_.tickCount(), step.raw, step.acceptedLevel});
+    }
 }
 
 void LiveReadings::setLevelDirect(std::uint32_t level) {

@@ -82,6 +82,14 @@ struct OutputVoltages {
     double upper = 20.0;
 };
 
+// A level reply as the stability filter judged it, for those that follow the level (guided
+// pouring).
+struct LevelObservation {
+    std::uint32_t tick = 0;
+    std::uint32_t raw = 0;
+    std::optional<std::uint32_t> stableLevel; // the accepted level, when the reply was stable
+};
+
 // What the readings take from elsewhere: the clock, the configuration shown in the window, and
 // the litres conversion (none until a litres table exists).
 struct ReadingsServices {
@@ -106,6 +114,10 @@ public:
     // Empties the reading window (the next levels fill it again), with these parameters.
     void restartFilter(const LevelFilterParameters& parameters);
 
+    // Told every level reply, after the filter (guided pouring follows the level).
+    void setLevelObserver(std::function<void(const LevelObservation&)> observer) {
+        levelObserver_ = std::move(observer);
+    }
     void setLevel(std::uint32_t raw);
     void setLevelDirect(std::uint32_t level);
     void setstability(bool stable);
@@ -135,6 +147,7 @@ private:
     ReadingsServices services_;
     LevelFilter filter_;
     LevelTrend trend_;
+    std::function<void(const LevelObservation&)> levelObserver_;
     bool stable_ = false; // as stabilityLabel shows it
     std::optional<ReadingControl> highlighted_;
     ReadingControl selected_ = ReadingControl::Percent;

@@ -1,5 +1,6 @@
 // applyTranslation over a small tree with one control of every kind.
 #include "app/form2.h"
+#include "app/shape_dialog.h"
 #include "app/localization.h"
 #include "app/translation.h"
 #include "app/widgets/labeled_edit.h"
@@ -182,8 +183,10 @@ TEST(ShippedControlKeys, eachLandsOnAControlOfAFittingKind) {
     mainUi.setupUi(&mainWindow);
     localization.applyTranslation(&mainWindow);
     TForm2 dialog(localization);
+    ShapeDialog shapeDialog(localization);
     std::multimap<QString, QWidget*> controls; // by lower-cased name, as keys are compared
-    for (QWidget* root : {static_cast<QWidget*>(&mainWindow), static_cast<QWidget*>(&dialog)}) {
+    for (QWidget* root : {static_cast<QWidget*>(&mainWindow), static_cast<QWidget*>(&dialog),
+                          static_cast<QWidget*>(&shapeDialog)}) {
         for (QWidget* control : root->findChildren<QWidget*>()) {
             if (!control->objectName().isEmpty()) {
                 controls.emplace(control->objectName().toLower(), control);

@@ -223,5 +223,15 @@ TEST_F(Readings, theTwoBlanksShowWhatTheirOccasionNeeds) {
     EXPECT_EQ(readingsView.module, "");
 }
 
+TEST_F(Readings, theObserverIsToldEveryReplyWithTheLevelOnlyWhenItWasStable) {
+    std::vector<std::optional<std::uint32_t>> stable;
+    readings.setLevelObserver(
+        [&](const LevelObservation& observation) { stable.push_back(observation.stableLevel); });
+    for (const std::uint32_t raw : {100u, 101u, 102u, 103u, 130u}) {
+        readings.setLevel(raw);
+    }
+    EXPECT_EQ(stable, (std::vector<std::optional<std::uint32_t>>{{}, {}, {}, 103u, {}}));
+}
+
 } // namespace
 } // namespace vorkel

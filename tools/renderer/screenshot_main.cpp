@@ -4,6 +4,7 @@
 // tools/screenshot runs it under Xvfb with the real fonts of the platform.
 #include "app/form2.h"
 #include "app/main_form.h"
+#include "app/shape_dialog.h"
 #include "app/settings_keys.h"
 #include "ui_TmainForm.h"
 
@@ -105,6 +106,55 @@ void showCalibration(vorkel::TmainForm& window) {
     window.ui().dutlengthedit->setText(QStringLiteral("800"));
 }
 
+// A horizontal tank of 600 mm by 1000 mm (282.74 litres) with a 600 mm sensor from its bottom,
+// filled by guided pouring in steps of 25 litres, the third step overfilled by 8 litres; the
+// tank's computed curve stands beside the poured one as a reference, 2 % allowed.
+const vorkel::ShapeAnswer kHorizontalTank{
+    {vorkel::TankShape::HorizontalCylinder, 1000, 0, 0, 600}, {600, 0}, 21, false, 2.0};
+
+void showGuidedFill(vorkel::TmainForm& window) {
+    vorkel::TValueListEditor& grid = *window.ui().tarEditor;
+    while (grid.rowCount() > 1) {
+        grid.removeRowAt(0);
+    }
+    grid.removeRowAt(0);
+    const auto level = [&](unsigned raw) {
+        const auto low = static_cast<std::uint8_t>(raw & 0xFF);
+        const auto high = static_cast<std::uint8_t>(raw >> 8);
+        vorkel::Frame frame{vorkel::kReplyStart, 0x05, low, high, 22, 0x12, 0x34};
+        frame[vorkel::frame_offset::kChecksum] = vorkel::frameChecksum(frame);
+        window.engine().forceRequestState(vorkel::request_state::kIdle);
+        window.engine().ReceiveData(vorkel::ByteString(frame.begin(), frame.end()));
+        clockMs += 1000;
+    };
+    const auto rawFor = [](double liters) {
+        double low = 0.0, high = 600.0;
+        for (int i = 0; i < 60; ++i) {
+            const double middle = (low + high) / 2;
+            (vorkel::litersAt(kHorizontalTank.tank, middle) < liters ? low : high) = middle;
+        }
+        return static_cast<unsigned>(vorkel::rawLevelAt(low, kHorizontalTank.sensor, 4095));
+    };
+    unsigned raw = rawFor(0);
+    for (int second = 0; second < 20; ++second) {
+        level(raw);
+    }
+    window.ui().guidedStepEdit->setText(QStringLiteral("25"));
+    window.ui().guidedCheckBox->click();
+    for (int step = 1; step <= 6; ++step) {
+        const unsigned target = rawFor(25.0 * step + (step == 3 ? 8.0 : 0.0));
+        for (int second = 0; second < 10; ++second) {
+            level(raw + (target - raw) * static_cast<unsigned>(second) / 10 +
+                  static_cast<unsigned>(second % 3) * 6);
+        }
+        raw = target;
+        for (int second = 0; second < 28; ++second) {
+            level(raw + static_cast<unsigned>(second % 2));
+        }
+    }
+    window.ui().shapeButton->click();
+}
+
 void settle() {
     for (int i = 0; i < 5; ++i) {
         QCoreApplication::processEvents();
@@ -192,6 +242,7 @@ int main(int argc, char* argv[]) {
             return answer;
         };
         environment.tickCount = [] { return clockMs; };
+        environment.chooseShape = [] { return std::optional(kHorizontalTank); };
 
         vorkel::TmainForm window(std::move(environment));
         window.show();
@@ -235,6 +286,23 @@ int main(int argc, char* argv[]) {
 
         if (language.id == 0x409) {
             showLossAndReturn(window, output);
+        }
+        if (language.id == 0x409 || language.id == 0x19) {
+            showGuidedFill(window);
+            pages->setCurrentIndex(0);
+            settle();
+            const QString guided = QStringLiteral("%1/%2-guided-shape.png")
+                                       .arg(output, QString::fromLatin1(language.code));
+            window.grab().save(guided);
+            std::printf("%s\n", qPrintable(guided));
+            vorkel::ShapeDialog shape(window.localization(), &window);
+            shape.setAnswer(kHorizontalTank);
+            shape.show();
+            settle();
+            const QString shapeName = QStringLiteral("%1/%2-shape-dialog.png")
+                                          .arg(output, QString::fromLatin1(language.code));
+            shape.grab().save(shapeName);
+            std::printf("%s\n", qPrintable(shapeName));
         }
 
         vorkel::TForm2 dialog(window.localization(), &window);
