@@ -23,14 +23,23 @@ std::uint8_t stateAfterNestedLoop(const ExchangeEngine& engine, std::uint8_t ent
 }
 
 void CalibrationPoints::tar0ButtonClick() {
+    if (!engine_.isIdle()) {
+        return; // a poll's reply would end the calibration's exchange in its place
+    }
     engine_.SendCommand(CommandCode::CalibrateEmpty, FrameData{}, rs::kCalibration);
 }
 
 void CalibrationPoints::tarmaxButtonClick() {
+    if (!engine_.isIdle()) {
+        return;
+    }
     engine_.SendCommand(CommandCode::CalibrateFull, FrameData{}, rs::kCalibration);
 }
 
 void CalibrationPoints::readtar2ButtonClick() {
+    if (!engine_.isIdle()) {
+        return;
+    }
     // Emptied before the reply comes: if none comes, the edits stay blank rather than showing
     // points that may no longer be the sensor's.
     for (const TankPoint point : {TankPoint::Empty, TankPoint::Full}) {
@@ -42,6 +51,9 @@ void CalibrationPoints::readtar2ButtonClick() {
 
 void CalibrationPoints::writetar2ButtonClick() {
     view_.enableWritePoints(true);
+    if (!engine_.isIdle()) {
+        return;
+    }
     const std::optional<std::uint32_t> empty =
         parseCalibrationPoint(view_.pointText(TankPoint::Empty));
     const std::optional<std::uint32_t> full =
@@ -51,6 +63,10 @@ void CalibrationPoints::writetar2ButtonClick() {
     }
     if (*empty >= *full &&
         !services_.confirm(std::string(kEmptyAboveFullTitle), std::string(kEmptyAboveFullText))) {
+        return;
+    }
+    // Also after the question, whose box let a poll go out meanwhile.
+    if (!engine_.isIdle()) {
         return;
     }
     setPoint(TankPoint::Empty, *empty);

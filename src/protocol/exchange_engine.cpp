@@ -163,6 +163,7 @@ void ExchangeEngine::reopenPort() {
     try {
         port_.open();
         portOpen_ = true;
+        ++portOpenings_;
     } catch (const EComError& error) {
         failure = error;
     }
@@ -245,14 +246,14 @@ void ExchangeEngine::ScheduledPacketTimerTimer() {
     SendCommand(CommandCode::ReadLevel, kPollData, request_state::kLevelPoll);
 }
 
-bool ExchangeEngine::nothingOutstanding() const {
+bool ExchangeEngine::isIdle() const {
     // A state-1 frame (a retransmission, or the read that follows a version read) is still
     // outstanding while the reply time-out runs.
     return requestState_ == request_state::kIdle && !mainTimer_.isActive();
 }
 
 void ExchangeEngine::whenIdle(std::function<void()> send) {
-    if (nothingOutstanding()) {
+    if (isIdle()) {
         send();
         return;
     }
@@ -285,6 +286,14 @@ void ExchangeEngine::quietEnd() {
     replyBuffer_.clear();
 }
 
+void ExchangeEngine::endFailedExchange() {
+    if (abandonTransfer_) {
+        abandonTransfer_();
+    }
+    view_.enableCommandControls(true);
+    enableStartFlash(true);
+}
+
 void ExchangeEngine::mainTimerTimer() {
     mainTimer_.stop();
     // The command controls come back only once it is clear that no late reply has ended the
@@ -292,10 +301,18 @@ void ExchangeEngine::mainTimerTimer() {
     // block of a firmware update, say).
     services_.writeLog(services_.translate("rsDeviceTimeout"));
     bool portFailureShown = false;
+    const std::uint64_t openingsBefore = portOpenings_;
     if (searching_) {
         baudSelector_ = keepBaudForSearch_ ? baudSelector_ : !baudSelector_;
         keepBaudForSearch_ = false;
         portFailureShown = !reopenPortShowingErrors();
+    }
+    if (portFailureShown && portOpenings_ != openingsBefore) {
+        // The port came back while the failure's box was open and has been opened afresh
+        // (idle, its first poll armed): the exchange that timed out went with the old handle,
+        // and sending now would put a second request beside that poll.
+        endFailedExchange();
+        return;
     }
     bool requestSent = false;
     switch (requestState_) {
@@ -328,11 +345,7 @@ void ExchangeEngine::mainTimerTimer() {
         break;
     }
     }
-    if (abandonTransfer_) {
-        abandonTransfer_();
-    }
-    view_.enableCommandControls(true);
-    enableStartFlash(true);
+    endFailedExchange();
     if (!portOpen_) {
         // The port is gone (or was never opened): the command has ended through its failure
         // path, and the engine waits, silent, until a port is chosen again.
@@ -406,7 +419,7 @@ void ExchangeEngine::ReceiveData(const ByteString& data) {
         }
         enableStartFlash(true);
     }
-    if (waitingSender_ && nothingOutstanding()) {
+    if (waitingSender_ && isIdle()) {
         runWaitingSender();
     }
     // Polling never stops for good while the port is open.

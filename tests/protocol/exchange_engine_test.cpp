@@ -738,6 +738,23 @@ TEST_F(Engine, aPortThatVanishesDuringTheSearchStopsThePolling) {
     EXPECT_EQ(boxes.size(), 1u);
 }
 
+TEST_F(Engine, aPortOpenedAfreshWhileTheFailedReopenIsShownSendsOnlyItsOwnPoll) {
+    attach();
+    port.failOpen = true;
+    time.advanceBy(1000 + 2000); // the poll times out: searching from now on
+    whileBoxIsOpen = [this] {    // the adapter is back; the port list opens it again
+        port.failOpen = false;
+        EXPECT_EQ(engine.openQuietly(), "");
+        time.advanceBy(ExchangeEngine::kPollDelayAfterOpenMs);
+    };
+    port.written.clear();
+    time.advanceBy(2000); // the search's reopen fails, with its box
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(port.written, std::vector<ByteString>{kPoll}); // no second request beside it
+    EXPECT_TRUE(mainTimer.isActive());
+    EXPECT_TRUE(view.commandControls);
+}
+
 TEST_F(Engine, newRequestsReplaceTheOutstandingOne) {
     attach();
     time.advanceBy(1000); // a poll is outstanding
