@@ -85,6 +85,9 @@ void ExchangeEngine::transmit() {
         log("rsSent", *lastFrame_);
     }
     port_.write(*lastFrame_);
+    // The poll waits for this frame's reply or time-out (a retransmission goes out in the
+    // idle state, whose entry has just armed the poll).
+    scheduledPacketTimer_.stop();
     requestState_ = nextRequestState_;
     nextRequestState_ = request_state::kIdle;
     mainTimer_.stop();
