@@ -99,7 +99,9 @@ void ExchangeEngine::setRequestState(std::uint8_t state) {
         return;
     }
     requestState_ = state;
-    if (state == request_state::kIdle && !awaitingFirmware_) {
+    // A state-1 frame still waiting for its reply (the read that follows a version read) is
+    // not joined by a poll: the poll follows its reply or its time-out.
+    if (state == request_state::kIdle && !awaitingFirmware_ && !mainTimer_.isActive()) {
         armPoll(kPollDelayMs);
     }
 }
