@@ -410,7 +410,7 @@ void Soak::queue(std::uint64_t at, ByteString bytes, bool late) {
 
 void Soak::lineFaults(const ByteString& frame) {
     const std::uint64_t now = time_.now();
-    if (settling_ || !chance(0.06)) {
+    if (settling_ || !chance(0.1)) {
         queue(now, frame);
         return;
     }
@@ -548,15 +548,15 @@ void Soak::act() {
         return;
     }
     const std::uint64_t roll = random(0, 99);
-    if (roll < 70) {
+    if (roll < 78) {
         if (boxDepth_ == 0) { // a modal box takes the clicks
             click();
         }
-    } else if (roll < 82) {
+    } else if (roll < 90) {
         if (plugged_) {
             pull();
         }
-    } else if (roll < 94) {
+    } else if (roll < 95) {
         if (sensor_->phase(simNow()) != sim::SensorPhase::Bootloader) {
             count(std::string("sensor restart ") +
                   (unanswered_ && engine_.requestState() != rs::kLevelPoll ? "during a command"
@@ -633,9 +633,9 @@ void Soak::click() {
                                             "readtar2Button",    "writetar2Button",
                                             "startflashButton",  "comportComboBox"};
     // An update takes 3072 exchanges and leaves the sensor in its boot loader when a fault
-    // cuts it off: started a twentieth as often as the rest.
+    // cuts it off: started a fiftieth as often as the rest.
     std::size_t which = random(0, std::size(kControls) - 1);
-    if (which == 8 && !chance(0.05)) {
+    if (which == 8 && !chance(0.02)) {
         return;
     }
     const std::string control = kControls[which];
