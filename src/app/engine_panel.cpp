@@ -11,7 +11,7 @@ void EnginePanel::setCaption(const std::string& caption) {
 
 void EnginePanel::enableCommandControls(bool enabled) {
     for (QWidget* control : std::initializer_list<QWidget*>{
-             ui_.writetarButton, ui_.readtarButton, ui_.readtar2Button, ui_.ReadVersionButton,
+             ui_.readtarButton, ui_.readtar2Button, ui_.ReadVersionButton,
              ui_.readconfButton, ui_.readconfbutton2, ui_.comportComboBox, ui_.test05button}) {
         control->setEnabled(enabled);
     }
@@ -34,6 +34,17 @@ void EnginePanel::enableStartFlash(bool enabled) {
 
 void EnginePanel::enableMultiplierButton(bool enabled) {
     ui_.tkoeffButton->setEnabled(enabled);
+}
+
+void EnginePanel::enableWriteFromFile(bool enabled) {
+    ui_.writetarButton->setEnabled(enabled);
+}
+
+void EnginePanel::disableSensorWrites() {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             ui_.writeconfButton, ui_.writeconfButton2, ui_.writetar2Button}) {
+        control->setEnabled(false);
+    }
 }
 
 int EnginePanel::selectedPortIndex() const {

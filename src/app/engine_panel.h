@@ -25,6 +25,8 @@ public:
     void enableConfigurationControls(bool enabled) override;
     void enableStartFlash(bool enabled) override;
     void enableMultiplierButton(bool enabled) override;
+    void enableWriteFromFile(bool enabled) override;
+    void disableSensorWrites() override;
     void blankLevelDisplays() override { blankWhileConfigurationChanges(readings_); }
     void resetReadingDisplays() override { blankForLostSensor(readings_); }
     int selectedPortIndex() const override;

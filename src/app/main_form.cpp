@@ -139,7 +139,7 @@ TmainForm::TmainForm(MainFormEnvironment environment, QWidget* parent)
               [this](const std::string& title, const std::string& text) {
                   return env_.boxes->confirm(fromUtf8(title), fromUtf8(text));
               },
-              [this] { return calibrationPoints_.pointsRead(); },
+              [this] { return calibrationPoints_.currentPoints(); },
               [this] { return env_.today ? env_.today() : systemToday(); }, systemDateSeparator,
               [this](const std::string& name) {
                   return reportPanel_.chooseReportFile(

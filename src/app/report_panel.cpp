@@ -154,10 +154,6 @@ ReportSources ReportPanel::reportSources() const {
     return sources;
 }
 
-PointTexts ReportPanel::pointTexts() const {
-    return {ui_.emptytaredit->text().toStdString(), ui_.fulltaredit->text().toStdString()};
-}
-
 std::optional<std::filesystem::path> ReportPanel::chooseReportFile(const std::string& proposedName,
                                                                    const QString& title) const {
     const SaveFileDialog dialog{title, kReportDialogFilter, fromUtf8(proposedName), true};

@@ -29,7 +29,6 @@ public:
     void connectTo(CalibrationReport& report);
 
     ReportSources reportSources() const override;
-    PointTexts pointTexts() const override;
 
     // The save dialog with the report's title as its own, asking before replacing a file.
     std::optional<std::filesystem::path> chooseReportFile(const std::string& proposedName,

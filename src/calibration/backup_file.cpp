@@ -46,6 +46,7 @@ void CalibrationBackup::writetarButtonClick() {
     if (!engine_.isIdle()) {
         return; // a poll went out while the dialog was open
     }
+    points_.forgetPoints();
     engine_.SendCommand(CommandCode::WriteCalibration, *record, rs::kCalibrationFromFile);
     engine_.view().blankLevelDisplays(); // the sensor restarts after the write
 }
@@ -60,6 +61,7 @@ std::uint8_t CalibrationBackup::handleReply(const Frame& reply, std::uint8_t ent
 std::uint8_t CalibrationBackup::saveReadPoints(const Frame& reply, std::uint8_t entryState) {
     // Taken before the dialog opens: replies keep being handled while it is shown.
     const FrameData record = frameData(reply);
+    points_.pointsReadFromSensor(record);
     engine_.view().enableCommandControls(true);
     pointsView_.enableWritePoints(true);
     const std::optional<std::filesystem::path> path = services_.chooseBackupSavePath();

@@ -22,10 +22,23 @@ std::uint8_t stateAfterNestedLoop(const ExchangeEngine& engine, std::uint8_t ent
     return engine.requestState() == entryState ? rs::kIdle : engine.requestState();
 }
 
+std::optional<CalibrationRecord> CalibrationPoints::currentPoints() const {
+    if (!read_ || read_->session != engine_.sensorSession()) {
+        return std::nullopt;
+    }
+    return read_->points;
+}
+
+void CalibrationPoints::pointsReadFromSensor(const FrameData& record) {
+    read_ = ReadPoints{decodeCalibrationRecord(record), engine_.sensorSession()};
+    engine_.sensorDataRead(ExchangeEngine::SensorData::Points);
+}
+
 void CalibrationPoints::tar0ButtonClick() {
     if (!engine_.isIdle()) {
         return; // a poll's reply would end the calibration's exchange in its place
     }
+    forgetPoints();
     engine_.SendCommand(CommandCode::CalibrateEmpty, FrameData{}, rs::kCalibration);
 }
 
@@ -33,6 +46,7 @@ void CalibrationPoints::tarmaxButtonClick() {
     if (!engine_.isIdle()) {
         return;
     }
+    forgetPoints();
     engine_.SendCommand(CommandCode::CalibrateFull, FrameData{}, rs::kCalibration);
 }
 
@@ -71,6 +85,7 @@ void CalibrationPoints::writetar2ButtonClick() {
     }
     setPoint(TankPoint::Empty, *empty);
     setPoint(TankPoint::Full, *full);
+    forgetPoints();
     engine_.SendCommand(CommandCode::WriteCalibration, encodeCalibrationRecord({*empty, *full}),
                         rs::kCalibrationWrite);
 }
@@ -111,7 +126,7 @@ std::uint8_t CalibrationPoints::showWritten(std::uint8_t entryState) {
 void CalibrationPoints::showPoints(const Frame& reply, std::uint8_t entryState) {
     engine_.view().enableCommandControls(true);
     view_.enableWritePoints(true);
-    pointsRead_ = true;
+    pointsReadFromSensor(frameData(reply));
     const bool calibrationRead = entryState == rs::kCalibration;
     if (calibrationRead) {
         view_.enableCalibrateButtons(true);

@@ -1,6 +1,7 @@
 // The tank calibration points: making the sensor take its current measurement as the empty or
 // the full point, reading both points into the two edits and writing the edits' points into
-// the sensor. The edits are the only holder of the points in the program.
+// the sensor. The edits hold the points the engineer works with; the record last read from the
+// sensor is kept beside them only for the report, and only while it is still the sensor's.
 //
 // Owner of the replies 3, 4, 86 and 87 (except 87 read into a backup file, see backup_file.h).
 #pragma once
@@ -9,6 +10,7 @@
 #include "calibration/calibration_services.h"
 #include "protocol/exchange_engine.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -59,9 +61,13 @@ public:
     // must be read again before the next calibration or write.
     std::uint8_t showWritten(std::uint8_t entryState);
 
-    // Whether the edits have shown the sensor's points at least once (the calibration report
-    // names them only then).
-    bool pointsRead() const { return pointsRead_; }
+    // The points last read from the sensor on this connection; none after a reopen, a loss of
+    // the sensor or any write of points, until they are read again.
+    std::optional<CalibrationRecord> currentPoints() const;
+    // Points read from the sensor elsewhere (into a backup file).
+    void pointsReadFromSensor(const FrameData& record);
+    // Points are being written into the sensor: what was read is no longer what it holds.
+    void forgetPoints() { read_.reset(); }
 
 private:
     void showPoints(const Frame& reply, std::uint8_t entryState);
@@ -70,7 +76,11 @@ private:
     ExchangeEngine& engine_;
     CalibrationPointsView& view_;
     CalibrationServices services_;
-    bool pointsRead_ = false;
+    struct ReadPoints {
+        CalibrationRecord points;
+        std::uint64_t session;
+    };
+    std::optional<ReadPoints> read_;
 };
 
 // The state in which an exchange ends after its reply handling ran a nested event loop (a box,

@@ -39,8 +39,12 @@ reportContent(const ReportSources& sources, const std::string& dateText,
             {translate("bootloaderversioncaption"), sources.bootloaderVersion});
     }
     if (sources.points) {
-        content.fields.push_back({translate("emptytaredit.SubLabel"), sources.points->first});
-        content.fields.push_back({translate("fulltaredit.SubLabel"), sources.points->second});
+        content.fields.push_back(
+            {translate("emptytaredit.SubLabel"), std::to_string(sources.points->empty)});
+        content.fields.push_back(
+            {translate("fulltaredit.SubLabel"), std::to_string(sources.points->full)});
+    } else {
+        content.fields.push_back({translate("tarbakGroupBox"), translate("rsReportPointsNotRead")});
     }
     content.litersTitle = translate("tarEditor.Column0");
     content.valuesTitle = translate("tarEditor.Column1");
@@ -59,10 +63,7 @@ reportContent(const ReportSources& sources, const std::string& dateText,
 
 void CalibrationReport::reportButtonClick() {
     ReportSources sources = view_.reportSources();
-    if (services_.pointsRead()) {
-        const PointTexts points = view_.pointTexts();
-        sources.points = std::pair(points.empty, points.full);
-    }
+    sources.points = services_.currentPoints();
     const std::string date = formatDate(services_.translate("rsDateFormat"),
                                         services_.dateSeparator(), services_.today());
     const std::optional<std::filesystem::path> chosen =

@@ -5,6 +5,7 @@
 // whole file.
 #pragma once
 
+#include "calibration/calibration_record.h"
 #include "calibration/tank_curve.h"
 
 #include <cstddef>
@@ -45,12 +46,9 @@ struct ReportSources {
     InstallationDescription installation;
     std::vector<TableRow> gridRows;                // top to bottom
     std::string programVersion, bootloaderVersion; // the labels: "?" or empty when not read
-    std::optional<std::pair<std::string, std::string>> points; // empty and full, when read
-};
-
-// The calibration edits' texts, as the report takes them.
-struct PointTexts {
-    std::string empty, full;
+    // The sensor's points as last read from it on this connection; without them the report
+    // says that they were not read, never a number that may be another sensor's or typed.
+    std::optional<CalibrationRecord> points;
 };
 
 CalibrationReportContent
@@ -60,16 +58,15 @@ reportContent(const ReportSources& sources, const std::string& dateText,
 class CalibrationReportView {
 public:
     virtual ~CalibrationReportView() = default;
-    // Without the points: whether the edits hold the sensor's points is not the view's to say.
+    // Without the points: what the sensor holds is not the view's to say.
     virtual ReportSources reportSources() const = 0;
-    virtual PointTexts pointTexts() const = 0;
 };
 
 struct ReportServices {
     std::function<std::string(std::string_view key)> translate;
     std::function<void(const std::string& text)> showWarningBox;
     std::function<bool(const std::string& title, const std::string& text)> confirm;
-    std::function<bool()> pointsRead; // the edits have shown the sensor's points
+    std::function<std::optional<CalibrationRecord>()> currentPoints; // CalibrationPoints
     std::function<CalendarDate()> today;
     std::function<std::string()> dateSeparator;
     // The file dialog with the proposed name; it asks itself before replacing the chosen file.

@@ -48,6 +48,12 @@ public:
     virtual void enableConfigurationControls(bool enabled) = 0;
     virtual void enableStartFlash(bool enabled) = 0;
     virtual void enableMultiplierButton(bool enabled) = 0;
+    // writetarButton: one of the command controls, but kept off after the port reopened by
+    // itself until the points have been read from the sensor on it.
+    virtual void enableWriteFromFile(bool enabled) = 0;
+    // The writes of the configuration (writeconfButton, writeconfButton2) and of the points
+    // (writetar2Button) off: each comes back with a read of what it writes.
+    virtual void disableSensorWrites() = 0;
 
     // "?" and empty readings while the port (or the configuration) changes.
     virtual void blankLevelDisplays() = 0;

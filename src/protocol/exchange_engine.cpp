@@ -113,6 +113,7 @@ void ExchangeEngine::recordSensorResetTime() {
 void ExchangeEngine::setAttached(bool attached) {
     if (!attached) {
         searching_ = true;
+        ++sensorSession_;
     }
     if (attached && !attached_) {
         recordSensorResetTime();
@@ -159,6 +160,7 @@ void ExchangeEngine::reopenPort() {
         return;
     }
     attached_ = false; // directly: no log line, no caption change
+    ++sensorSession_;
     keepBaudForSearch_ = false;
     port_.setBaud(currentBaud());
     port_.close();
@@ -169,6 +171,8 @@ void ExchangeEngine::reopenPort() {
         port_.open();
         portOpen_ = true;
         ++portOpenings_;
+        openEntry_ = ports_[static_cast<std::size_t>(selected)];
+        lostPort_.reset();
     } catch (const EComError& error) {
         failure = error;
     }
@@ -238,12 +242,28 @@ void ExchangeEngine::comportComboBoxChange() {
 
 std::string ExchangeEngine::openQuietly() {
     searching_ = true; // the same adapter, but whatever is behind it is to be found again
+    pointsUnread_ = true;
+    view_.disableSensorWrites();
+    view_.enableWriteFromFile(false);
     try {
         reopenPort();
     } catch (const EComError& error) {
         return error.what();
     }
     return {};
+}
+
+void ExchangeEngine::sensorDataRead(SensorData what) {
+    // The configuration's writes come back with its read in the configuration flow itself.
+    if (what == SensorData::Points && pointsUnread_) {
+        pointsUnread_ = false;
+        view_.enableWriteFromFile(commandControlsOn_);
+    }
+}
+
+void ExchangeEngine::portLost() {
+    lostPort_ = openEntry_;
+    ++portLosses_;
 }
 
 void ExchangeEngine::ScheduledPacketTimerTimer() {
@@ -295,7 +315,7 @@ void ExchangeEngine::endFailedExchange() {
     if (abandonTransfer_) {
         abandonTransfer_();
     }
-    view_.enableCommandControls(true);
+    gate_.enableCommandControls(true);
     enableStartFlash(true);
 }
 
@@ -305,6 +325,7 @@ void ExchangeEngine::mainTimerTimer() {
     // exchange meanwhile: a click on them would replace what that reply started (the next
     // block of a firmware update, say).
     services_.writeLog(services_.translate("rsDeviceTimeout"));
+    const bool portWasOpen = portOpen_;
     bool portFailureShown = false;
     const std::uint64_t openingsBefore = portOpenings_;
     if (searching_) {
@@ -353,7 +374,12 @@ void ExchangeEngine::mainTimerTimer() {
     endFailedExchange();
     if (!portOpen_) {
         // The port is gone (or was never opened): the command has ended through its failure
-        // path, and the engine waits, silent, until a port is chosen again.
+        // path, and the engine waits, silent, until a port is chosen again. Nothing answers
+        // on a closed port: the caption and the readings say so.
+        if (portWasOpen) {
+            portLost();
+        }
+        setAttached(false);
         forceRequestState(request_state::kIdle);
         scheduledPacketTimer_.stop();
         runWaitingSender(); // it finds the port closed and gives up
@@ -418,7 +444,7 @@ void ExchangeEngine::ReceiveData(const ByteString& data) {
         setRequestState(finalState);
     }
     if (failed) {
-        view_.enableCommandControls(true);
+        gate_.enableCommandControls(true);
         if (abandonTransfer_) {
             abandonTransfer_();
         }
@@ -447,6 +473,56 @@ std::uint8_t ExchangeEngine::dispatch(const Frame& reply, std::uint8_t entryStat
         return request_state::kIdle;
     }
     return owner->handleReply(reply, entryState);
+}
+
+} // namespace vorkel
+
+namespace vorkel {
+
+void ExchangeEngine::CommandControlsGate::setCaption(const std::string& caption) {
+    engine_.view_.setCaption(caption);
+}
+
+void ExchangeEngine::CommandControlsGate::enableCommandControls(bool enabled) {
+    engine_.commandControlsOn_ = enabled;
+    engine_.view_.enableCommandControls(enabled);
+    enableWriteFromFile(enabled);
+}
+
+void ExchangeEngine::CommandControlsGate::enableWriteFromFile(bool enabled) {
+    engine_.view_.enableWriteFromFile(enabled && !engine_.pointsUnread_);
+}
+
+void ExchangeEngine::CommandControlsGate::enableConfigurationControls(bool enabled) {
+    engine_.view_.enableConfigurationControls(enabled);
+}
+
+void ExchangeEngine::CommandControlsGate::enableStartFlash(bool enabled) {
+    engine_.view_.enableStartFlash(enabled);
+}
+
+void ExchangeEngine::CommandControlsGate::enableMultiplierButton(bool enabled) {
+    engine_.view_.enableMultiplierButton(enabled);
+}
+
+void ExchangeEngine::CommandControlsGate::disableSensorWrites() {
+    engine_.view_.disableSensorWrites();
+}
+
+void ExchangeEngine::CommandControlsGate::blankLevelDisplays() {
+    engine_.view_.blankLevelDisplays();
+}
+
+void ExchangeEngine::CommandControlsGate::resetReadingDisplays() {
+    engine_.view_.resetReadingDisplays();
+}
+
+int ExchangeEngine::CommandControlsGate::selectedPortIndex() const {
+    return engine_.view_.selectedPortIndex();
+}
+
+std::string ExchangeEngine::CommandControlsGate::selectedPortText() const {
+    return engine_.view_.selectedPortText();
 }
 
 } // namespace vorkel

@@ -79,8 +79,13 @@ public:
     void comportComboBoxChange();
     // Opens the selected port as start-up does (searching for the sensor, first poll 3 s
     // later), but shows no box: the failure's text comes back instead, empty when the port
-    // opened. For a port that came back by itself, where nobody asked.
+    // opened. For a port that came back by itself, where nobody asked: whatever answers on it
+    // may be another sensor than the one whose configuration and points the window holds, so
+    // their writes stay off until they have been read from it (sensorDataRead).
     std::string openQuietly();
+    // The sensor on the port has shown its configuration or its points.
+    enum class SensorData { Configuration, Points };
+    void sensorDataRead(SensorData what);
     // The port's receive callback.
     void ReceiveData(const ByteString& data);
 
@@ -104,10 +109,42 @@ public:
     std::uint32_t sensorResetTime() const { return sensorResetTime_; }
     // Complete frames taken from the line so far: whether a request has been answered.
     std::uint64_t framesTaken() const { return framesTaken_; }
-    EngineView& view() { return view_; }
+    // Changes whenever the sensor on the port may have changed: the port reopened, or the
+    // sensor stopped answering. What was read from the sensor holds while this stays the same.
+    std::uint64_t sensorSession() const { return sensorSession_; }
+    // The entry of the port as it was when it last opened.
+    const std::optional<PortEntry>& openedPort() const { return openEntry_; }
+    // The port that was open and could not be had again by the time-out (the adapter was
+    // pulled), as its entry was when it opened; counted, so that each loss is seen once.
+    const std::optional<PortEntry>& lostPort() const { return lostPort_; }
+    std::uint64_t portLosses() const { return portLosses_; }
+    // The window as the subsystems switch it: the write from a file follows the command
+    // controls, except while the points of a port reopened by itself have not been read.
+    EngineView& view() { return gate_; }
 
 private:
+    class CommandControlsGate : public EngineView {
+    public:
+        explicit CommandControlsGate(ExchangeEngine& engine)
+            : engine_(engine) {}
+        void setCaption(const std::string& caption) override;
+        void enableCommandControls(bool enabled) override;
+        void enableConfigurationControls(bool enabled) override;
+        void enableStartFlash(bool enabled) override;
+        void enableMultiplierButton(bool enabled) override;
+        void enableWriteFromFile(bool enabled) override;
+        void disableSensorWrites() override;
+        void blankLevelDisplays() override;
+        void resetReadingDisplays() override;
+        int selectedPortIndex() const override;
+        std::string selectedPortText() const override;
+
+    private:
+        ExchangeEngine& engine_;
+    };
+
     void reopenPort();
+    void portLost();
     bool reopenPortShowingErrors();
     bool resetLine();
     // A time-out's end: the transfer abandoned, the controls back on.
@@ -123,6 +160,7 @@ private:
     EngineTimer& scheduledPacketTimer_;
     SensorPort& port_;
     EngineView& view_;
+    CommandControlsGate gate_{*this};
     EngineServices services_;
     std::array<ReplyOwner*, 256> owners_{};
     struct StateOwner {
@@ -149,6 +187,12 @@ private:
     std::function<void()> waitingSender_;
     bool awaitingFirmware_ = false;
     std::uint32_t sensorResetTime_ = 0;
+    std::uint64_t sensorSession_ = 0;
+    std::optional<PortEntry> openEntry_;
+    std::optional<PortEntry> lostPort_;
+    std::uint64_t portLosses_ = 0;
+    bool commandControlsOn_ = false;
+    bool pointsUnread_ = false; // since the port reopened by itself
     // Complete frames taken from the reply buffer: tells the time-out whether its exchange was
     // answered while its error box was open.
     std::uint64_t framesTaken_ = 0;

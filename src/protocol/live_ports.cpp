@@ -14,6 +14,14 @@ std::optional<std::size_t> indexOf(const std::vector<PortEntry>& entries, const 
     return static_cast<std::size_t>(found - entries.begin());
 }
 
+// The entry is still the device it was: same name, and the same device behind it where that
+// is known.
+bool stillThere(const std::vector<PortEntry>& entries, const PortEntry& entry) {
+    const auto index = indexOf(entries, entry.name);
+    return index && (entries[*index].device.empty() || entry.device.empty() ||
+                     entries[*index].device == entry.device);
+}
+
 // A log line holds no line breaks; the component's open failure has one after the port.
 std::string oneLine(std::string text) {
     std::replace(text.begin(), text.end(), '\r', ' ');
@@ -39,7 +47,7 @@ void LivePorts::start(const std::string& storedPort) {
     ports_.clear();
     show(services_.discoverPorts(), storedPort);
     if (!storedPort.empty() && view_.selectedPort() < 0) {
-        wanted_ = Wanted{storedPort, {}};
+        wanted_ = Wanted{storedPort, {}, true};
     }
 }
 
@@ -54,6 +62,7 @@ void LivePorts::portClosed() {
 
 void LivePorts::comportComboBoxChange() {
     wanted_.reset();
+    lossesSeen_ = engine_.portLosses();
     failedOpens_ = 0;
     vanishedWhileOpen_ = false;
     engine_.comportComboBoxChange();
@@ -100,26 +109,68 @@ void LivePorts::show(std::vector<PortEntry> found, const std::string& selectedNa
     view_.selectPort(selected ? static_cast<int>(*selected) : -1);
 }
 
+void LivePorts::noteSharedIdentities(const std::vector<PortEntry>& found) {
+    for (const PortEntry& entry : found) {
+        if (entry.identity.empty()) {
+            continue;
+        }
+        const auto twice = std::count_if(found.begin(), found.end(), [&](const PortEntry& other) {
+            return other.identity == entry.identity;
+        });
+        // The link moved from one present port to another, or a port that stayed gained it:
+        // it names none of them.
+        const bool moved = std::any_of(ports_.begin(), ports_.end(), [&](const PortEntry& old) {
+            return old.name == entry.name ? old.identity != entry.identity
+                                          : old.identity == entry.identity && indexOf(found, old.name);
+        });
+        if (twice > 1 || moved) {
+            sharedIdentities_.insert(entry.identity);
+        }
+    }
+}
+
+bool LivePorts::hasIdentity(const PortEntry& entry) const {
+    return !entry.identity.empty() && !sharedIdentities_.contains(entry.identity);
+}
+
 void LivePorts::refresh() {
     std::vector<PortEntry> found = services_.discoverPorts();
+    noteSharedIdentities(found);
+    const bool open = services_.portIsOpen();
     const int selected = view_.selectedPort();
     std::string selectedName;
+    std::optional<PortEntry> lost;
     if (selected >= 0 && static_cast<std::size_t>(selected) < ports_.size()) {
         const PortEntry current = ports_[static_cast<std::size_t>(selected)];
         selectedName = current.name;
-        if (indexOf(found, current.name)) {
-            vanishedWhileOpen_ = false; // back before anything noticed: the engine goes on
-        } else if (services_.portIsOpen()) {
-            if (!vanishedWhileOpen_) {
+        if (open) {
+            // Measured against the device the engine opened, not the list's latest entry.
+            const PortEntry& opened = engine_.openedPort() ? *engine_.openedPort() : current;
+            if (stillThere(found, opened)) {
+                vanishedWhileOpen_ = false; // back before anything noticed: the engine goes on
+                transferWhenVanished_ = false;
+            } else if (!vanishedWhileOpen_) {
                 vanishedWhileOpen_ = true;
                 transferWhenVanished_ = services_.transferRunning();
             }
-        } else {
+        } else if (!stillThere(found, current)) {
             selectedName.clear();
-            portLost(current);
+            lost = current;
+        }
+    }
+    // The engine's loss counts whether or not this list saw the port go: it may have come back
+    // within the settling time, before or after the reopen that failed.
+    if (engine_.portLosses() != lossesSeen_) {
+        lossesSeen_ = engine_.portLosses();
+        if (!open && engine_.lostPort()) {
+            selectedName.clear();
+            lost = *engine_.lostPort(); // as it was when it opened
         }
     }
     show(std::move(found), selectedName);
+    if (lost) {
+        portLost(*lost);
+    }
 
     if (!wanted_ || services_.portIsOpen()) {
         return;
@@ -132,7 +183,7 @@ void LivePorts::refresh() {
 }
 
 void LivePorts::portLost(const PortEntry& entry) {
-    wanted_ = Wanted{entry.name, entry.identity};
+    wanted_ = Wanted{entry.name, hasIdentity(entry) ? entry.identity : std::string()};
     failedOpens_ = 0;
     const bool transferCutOff = transferWhenVanished_ || services_.transferRunning();
     vanishedWhileOpen_ = false;
@@ -146,14 +197,12 @@ void LivePorts::portLost(const PortEntry& entry) {
 }
 
 std::optional<std::size_t> LivePorts::wantedEntry() const {
-    if (const auto byName = indexOf(ports_, wanted_->name)) {
-        return byName;
-    }
-    if (wanted_->identity.empty()) {
-        return std::nullopt;
-    }
+    // An adapter with an identity is found by it alone: another adapter can take its name. One
+    // without is found by its name, and never as a port that has an identity of its own.
     const auto found = std::find_if(ports_.begin(), ports_.end(), [&](const PortEntry& entry) {
-        return entry.identity == wanted_->identity;
+        return wanted_->identity.empty()
+                   ? entry.name == wanted_->name && (wanted_->anyIdentity || !hasIdentity(entry))
+                   : hasIdentity(entry) && entry.identity == wanted_->identity;
     });
     if (found == ports_.end()) {
         return std::nullopt;

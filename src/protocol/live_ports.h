@@ -8,11 +8,19 @@
 // system's order, gone ones leave. The selection follows its entry by name. The entry of an
 // open port that vanished stays selected until the engine closes that port (its time-out
 // reopen fails, with the one error box of an unplug); then it goes, and the port is waited
-// for: when an entry with its name, or its stable identity under another name
-// (/dev/serial/by-id), appears, it is selected and opened like a start-up opens the stored
-// port, with one line in the log and no box. The stored port that is missing at start-up is
-// waited for in the same way. A firmware transfer that the loss cut off is abandoned and not
-// resumed. Choosing a port by hand ends the waiting.
+// for. A name whose device changed under it (another pseudo-terminal) has gone and come back.
+//
+// Whether to reopen is decided from the state at every refresh, not from the change that
+// woke it: the engine has lost its port, and a port that is that adapter is present now. So
+// a plug pulled and put back within the settling time, before or after the engine's failing
+// reopen, is reopened all the same. That adapter is the one with the lost port's identity
+// (/dev/serial/by-id) under whatever name; a lost port without an identity comes back only
+// under its name, and only as a port without one. An identity that two present ports have
+// had (adapters without a serial number share one link) is no identity. The port is selected
+// and opened like a start-up opens the stored port, with one line in the log and no box. The
+// stored port that is missing at start-up is waited for in the same way. A firmware transfer
+// that the loss cut off is abandoned and not resumed. Choosing a port by hand ends the
+// waiting.
 #pragma once
 
 #include "protocol/engine_seams.h"
@@ -22,6 +30,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,10 +90,14 @@ private:
     struct Wanted {
         std::string name;
         std::string identity;
+        // The stored port of the last run: only its name is known, as at start-up.
+        bool anyIdentity = false;
     };
 
     void refresh();
     void show(std::vector<PortEntry> entries, const std::string& selectedName);
+    void noteSharedIdentities(const std::vector<PortEntry>& found);
+    bool hasIdentity(const PortEntry& entry) const;
     void portLost(const PortEntry& entry);
     std::optional<std::size_t> wantedEntry() const;
     void reopenWanted(std::size_t index);
@@ -97,6 +110,8 @@ private:
     std::vector<PortEntry> ports_;
     std::optional<Wanted> wanted_;
     int failedOpens_ = 0;
+    std::uint64_t lossesSeen_ = 0; // the engine's port losses already taken up
+    std::set<std::string> sharedIdentities_;
     // The open port's entry vanished; whether a firmware transfer was running then.
     bool vanishedWhileOpen_ = false;
     bool transferWhenVanished_ = false;

@@ -141,7 +141,9 @@ std::vector<PortEntry> listVirtualPorts(const fs::path& runtimeDir) {
     sortByName(names);
     std::vector<PortEntry> entries;
     for (const std::string& name : names) {
-        entries.push_back(PortEntry{name, (folder / name).string()});
+        std::error_code linkError;
+        entries.push_back(PortEntry{name, (folder / name).string(), "", "",
+                                    fs::read_symlink(folder / name, linkError).string()});
     }
     return entries;
 }
@@ -160,23 +162,31 @@ std::string firstLine(const fs::path& file) {
 
 } // namespace
 
-std::string sysfsUsbDescription(const fs::path& sysfsTtyRoot, const std::string& name) {
-    // <tty>/device is the USB interface (ttyACM) or the usb-serial port below it (ttyUSB); the
-    // USB device that carries the names is a few folders up.
+// <tty>/device is the USB interface (ttyACM) or the usb-serial port below it (ttyUSB); the
+// USB device that carries the names is a few folders up. Empty when there is none.
+fs::path usbDeviceFolder(const fs::path& sysfsTtyRoot, const std::string& name) {
     std::error_code error;
     fs::path folder = fs::canonical(sysfsTtyRoot / name / "device", error);
     for (int up = 0; !error && up < 4 && folder.has_relative_path(); ++up) {
         if (fs::exists(folder / "idVendor", error)) {
-            const std::string product = firstLine(folder / "product");
-            const std::string maker = firstLine(folder / "manufacturer");
-            if (product.empty()) {
-                return maker;
-            }
-            return maker.empty() ? product : product + " (" + maker + ")";
+            return folder;
         }
         folder = folder.parent_path();
     }
     return {};
+}
+
+std::string sysfsUsbDescription(const fs::path& sysfsTtyRoot, const std::string& name) {
+    const fs::path folder = usbDeviceFolder(sysfsTtyRoot, name);
+    if (folder.empty()) {
+        return {};
+    }
+    const std::string product = firstLine(folder / "product");
+    const std::string maker = firstLine(folder / "manufacturer");
+    if (product.empty()) {
+        return maker;
+    }
+    return maker.empty() ? product : product + " (" + maker + ")";
 }
 
 std::string serialIdentity(const fs::path& byIdFolder, const std::string& name) {
@@ -196,9 +206,13 @@ std::vector<PortEntry> discoverPosixPorts(const fs::path& sysfsTtyRoot, const fs
                                           const fs::path& byIdFolder) {
     std::vector<PortEntry> entries;
     for (const std::string& name : listSysfsSerialPorts(sysfsTtyRoot)) {
-        // TComPort opens it as "/dev/" + name.
+        // TComPort opens it as "/dev/" + name. Adapters without a serial number (most CH340
+        // and PL2303 converters) share one by-id link, which udev points at whichever of them
+        // came last: that name tells nothing about which adapter it is.
+        const fs::path usbDevice = usbDeviceFolder(sysfsTtyRoot, name);
+        const bool hasSerial = !usbDevice.empty() && !firstLine(usbDevice / "serial").empty();
         entries.push_back(PortEntry{name, name, sysfsUsbDescription(sysfsTtyRoot, name),
-                                    serialIdentity(byIdFolder, name)});
+                                    hasSerial ? serialIdentity(byIdFolder, name) : ""});
     }
     for (PortEntry& entry : listVirtualPorts(runtimeDir)) {
         entries.push_back(std::move(entry));

@@ -25,6 +25,9 @@ struct PortEntry {
     // /dev/serial/by-id name on Linux (maker, product, serial number, interface); empty when
     // the system gives none.
     std::string identity = {};
+    // The device behind the name where another one can take it over: the pseudo-terminal a
+    // virtual sensor's link points to. A name whose device changed has gone and come back.
+    std::string device = {};
 
     friend bool operator==(const PortEntry&, const PortEntry&) = default;
 };

@@ -1,5 +1,8 @@
 #include "calibration/calibration_record.h"
 #include "calibration_fixture.h"
+#include "support/temp_dir.h"
+
+#include <fstream>
 
 namespace vorkel {
 namespace {
@@ -91,6 +94,39 @@ TEST_F(CalibrationPointsFlow, clicksWaitUntilNothingIsOutstanding) {
     time.advanceBy(ExchangeEngine::kReplyTimeoutMs); // its retransmission is outstanding
     EXPECT_EQ(sent().size(), 2u);
     EXPECT_TRUE(clickAll().empty());
+}
+
+// The points the report names: the record last read from the sensor on this connection, not
+// the edits, and none after a reopen, a loss of the sensor or any write of points.
+TEST_F(CalibrationPointsFlow, theSensorsPointsHoldUntilAReopenALossOrAWrite) {
+    TempDir dir;
+    std::ofstream(dir / "cal.bin", std::ios::binary) << std::string(5, '\0');
+    const std::pair<const char*, std::function<void()>> ends[] = {
+        {"reopen", [&] { engine.comportComboBoxChange(); }},
+        {"loss", [&] { time.advanceBy(3000 + 2000); }}, // the poll is not answered
+        {"typed", [&] { points.writetar2ButtonClick(); }},
+        {"empty", [&] { points.tar0ButtonClick(); }},
+        {"full", [&] { points.tarmaxButtonClick(); }},
+        {"file", [&] {
+             dialogs.backupPaths = {dir / "cal.bin"};
+             backup.writetarButtonClick();
+         }},
+    };
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        answer(CommandCode::ReadCalibration, {0x00, 0x00, 0x10, 0x20, 0x00});
+        ASSERT_TRUE(points.currentPoints());
+        EXPECT_EQ(points.currentPoints()->full, 8192u);
+        pointsView.texts = {{TankPoint::Empty, "5"}, {TankPoint::Full, "9000"}};
+        EXPECT_EQ(points.currentPoints()->empty, 16u) << "typing is not reading";
+        end();
+        EXPECT_FALSE(points.currentPoints());
+    }
+    engine.comportComboBoxChange();
+    dialogs.backupPaths = {dir / "copy.bin"};
+    backup.readtarButtonClick();
+    answer(CommandCode::ReadCalibration, {0x00, 0x00, 0x10, 0x20, 0x00});
+    EXPECT_TRUE(points.currentPoints()) << "read into a file";
 }
 
 TEST_F(CalibrationPointsFlow, readingEmptiesTheEditsAtOnce) {

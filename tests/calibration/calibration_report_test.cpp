@@ -12,7 +12,6 @@ namespace fs = std::filesystem;
 class FakeReportView : public CalibrationReportView {
 public:
     ReportSources reportSources() const override { return sources; }
-    PointTexts pointTexts() const override { return {"1000", "40960"}; }
     ReportSources sources{
         {"A/1", "X", "7", "800"}, {{"", ""}, {"10", "900"}, {"0", "100"}}, "?", "?", std::nullopt};
 };
@@ -31,7 +30,8 @@ TEST(ReportContent, namesWhatWasReadAndListsTheRowsInTheOrderOfTheExport) {
     EXPECT_EQ(captions(plain),
               (std::vector<std::string>{"carnumberedit.SubLabel=A/1", "companynameedit.SubLabel=X",
                                         "dutnumberedit.SubLabel=7", "dutlengthedit.SubLabel=800",
-                                        "rsReportDate=12/06/2026"}));
+                                        "rsReportDate=12/06/2026",
+                                        "tarbakGroupBox=rsReportPointsNotRead"}));
     EXPECT_EQ(plain.rows, (std::vector<TableRow>{{"0", "100"}, {"10", "900"}}));
     EXPECT_EQ(plain.checks, (std::vector<RowCheck>{RowCheck::ok, RowCheck::ok}));
     ASSERT_EQ(plain.pages.size(), 1u);
@@ -39,7 +39,7 @@ TEST(ReportContent, namesWhatWasReadAndListsTheRowsInTheOrderOfTheExport) {
 
     sources.programVersion = "1.21";
     sources.bootloaderVersion = "1.3";
-    sources.points = std::pair<std::string, std::string>("1000", "40960");
+    sources.points = CalibrationRecord{1000, 40960};
     const CalibrationReportContent full = reportContent(sources, "", test::englishText);
     const std::vector<std::string> fields = captions(full);
     EXPECT_EQ(
@@ -77,7 +77,7 @@ protected:
             questions.push_back(text);
             return true;
         };
-        services.pointsRead = [this] { return pointsRead; };
+        services.currentPoints = [this] { return points; };
         services.today = [] { return CalendarDate{2026, 12, 6}; };
         services.dateSeparator = [] { return std::string("/"); };
         services.choosePath = [this](const std::string& proposed) {
@@ -92,7 +92,7 @@ protected:
 
     FakeReportView view;
     ReportServices services;
-    bool pointsRead = false;
+    std::optional<CalibrationRecord> points;
     std::optional<fs::path> chosen;
     std::optional<std::string> document = std::string("%PDF-1.4 report");
     std::vector<std::string> warnings, questions, proposedNames;
@@ -106,7 +106,7 @@ TEST_F(ReportFlow, writesTheDocumentWholeUnderThePdfName) {
     EXPECT_TRUE(rendered.empty());
     EXPECT_EQ(proposedNames, std::vector<std::string>{"A_1-X-7-12_06_2026-800.pdf"});
 
-    pointsRead = true;
+    points = CalibrationRecord{1000, 40960};
     chosen = dir / "tank";
     report.reportButtonClick();
     {

@@ -564,6 +564,11 @@ TEST_P(EngineLostPort, endsTheCommandAndFallsSilent) {
     EXPECT_GE(abandoned, 1);
     EXPECT_TRUE(view.commandControls);
     EXPECT_FALSE(view.startFlash) << "Update needs an open port";
+    // Nothing answers on a closed port: not "connected", and no readings of the lost sensor.
+    EXPECT_TRUE(view.caption.ends_with("| NOT CONNECTED")) << view.caption;
+    EXPECT_EQ(view.levelDisplays, "reset");
+    EXPECT_EQ(engine.portLosses(), 1u);
+    EXPECT_EQ(engine.lostPort()->name, "COM3");
     time.advanceBy(20000);
     EXPECT_EQ(port.written.size(), written);
     EXPECT_EQ(boxes.size(), 1u);

@@ -91,6 +91,7 @@ public:
     void setBaud(std::uint32_t baud) override { baud_ = baud; }
     void open() override {
         if (failOpen) {
+            ++refusals;
             throw EComError("TCOMPORT : cannot open " + path_ + "\rNo such file or directory");
         }
         open_ = true;
@@ -108,6 +109,7 @@ public:
 
     bool isOpen() const { return open_; }
     bool failOpen = false;
+    int refusals = 0; // opens that failed
     std::vector<Opening> openings;
     int closings = 0;
     std::vector<ByteString> written;
@@ -131,6 +133,8 @@ public:
     void enableConfigurationControls(bool enabled) override { configurationControls = enabled; }
     void enableStartFlash(bool enabled) override { startFlash = enabled; }
     void enableMultiplierButton(bool enabled) override { multiplierButton = enabled; }
+    void enableWriteFromFile(bool enabled) override { writeFromFile = enabled; }
+    void disableSensorWrites() override { sensorWrites = false; }
     void blankLevelDisplays() override { levelDisplays = "blank"; }
     void resetReadingDisplays() override { levelDisplays = "reset"; }
     int selectedPortIndex() const override { return selectedIndex; }
@@ -142,6 +146,8 @@ public:
     bool configurationControls = true;
     bool startFlash = false;
     bool multiplierButton = true;
+    bool writeFromFile = false;
+    bool sensorWrites = true; // the flows' own write buttons, until the engine switches them off
     bool progressBarShown = false;
     std::string levelDisplays;
     int selectedIndex = 0;

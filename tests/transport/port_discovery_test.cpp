@@ -90,8 +90,9 @@ TEST_F(FakeSystem, virtualPortsAreTheLinksOfTheRuntimeFolderToPseudoTerminals) {
     fs::create_symlink(pty.path(), root / "hop");
     addVirtual("HOP", root / "hop");
     EXPECT_EQ(listVirtualPorts(runtime),
-              (std::vector<PortEntry>{{"VSENSOR2", (published / "VSENSOR2").string()},
-                                      {"VSENSOR10", (published / "VSENSOR10").string()}}));
+              (std::vector<PortEntry>{
+                  {"VSENSOR2", (published / "VSENSOR2").string(), "", "", pty.path()},
+                  {"VSENSOR10", (published / "VSENSOR10").string(), "", "", pty.path()}}));
 }
 
 TEST_F(FakeSystem, onlyPseudoTerminalsPassTheDeviceTest) {
@@ -161,10 +162,13 @@ TEST_F(FakeSystem, usbAdaptersSayWhatTheyAreAndWhoTheyAre) {
     // ttyUSB: device -> the usb-serial port below the interface; ttyACM: device -> the
     // interface. The names sit on the USB device above.
     const auto usbDevice = [&](const std::string& id, const std::string& product,
-                               const std::string& maker) {
+                               const std::string& maker, const std::string& serial = "") {
         const fs::path folder = root / "sys/devices/usb1" / id;
         fs::create_directories(folder / (id + ":1.0/port"));
         std::ofstream(folder / "idVendor") << "0403\n";
+        if (!serial.empty()) {
+            std::ofstream(folder / "serial") << serial << "\n";
+        }
         if (!product.empty()) {
             std::ofstream(folder / "product") << product << "\n";
         }
@@ -174,16 +178,22 @@ TEST_F(FakeSystem, usbAdaptersSayWhatTheyAreAndWhoTheyAre) {
         return folder / (id + ":1.0");
     };
     addTty("ttyUSB0", false);
+    addTty("ttyUSB1", false);
     addTty("ttyACM0", false);
     addTty("ttyS0", true, 4);
-    fs::create_directory_symlink(usbDevice("1-1", "FT232R USB UART", "FTDI") / "port",
+    fs::create_directory_symlink(usbDevice("1-1", "FT232R USB UART", "FTDI", "A50285BI") / "port",
                                  sysfs / "ttyUSB0" / "device");
+    fs::create_directory_symlink(usbDevice("1-3", "USB Serial", "") / "port",
+                                 sysfs / "ttyUSB1" / "device");
     fs::create_directory_symlink(usbDevice("1-2", "CDC RS-485", ""), sysfs / "ttyACM0" / "device");
     fs::create_directories(root / "by-id");
     fs::create_symlink("../../ttyUSB0", root / "by-id" / "usb-FTDI_FT232R_A50285BI-if00-port0");
+    // No serial number: every such adapter gets this one link, so it names none of them.
+    fs::create_symlink("../../ttyUSB1", root / "by-id" / "usb-1a86_USB_Serial-if00-port0");
 
     const std::vector<PortEntry> entries = discoverPosixPorts(sysfs, runtime, root / "by-id");
-    ASSERT_EQ(entries.size(), 3u);
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[3], (PortEntry{"ttyUSB1", "ttyUSB1", "USB Serial", ""}));
     EXPECT_EQ(entries[0], (PortEntry{"ttyACM0", "ttyACM0", "CDC RS-485", ""}));
     EXPECT_EQ(entries[1], (PortEntry{"ttyS0", "ttyS0", "", ""}));
     EXPECT_EQ(entries[2], (PortEntry{"ttyUSB0", "ttyUSB0", "FT232R USB UART (FTDI)",
