@@ -364,6 +364,12 @@ void ExchangeEngine::mainTimerTimer() {
                 // resetting the line would throw away a follow-up on its way.
                 return;
             }
+            if (portOpenings_ != openingsBefore) {
+                // The port was opened afresh meanwhile (the port list, after an unplug): the
+                // command went with the old handle; its poll is armed.
+                endFailedExchange();
+                return;
+            }
         }
         if (resetLine()) {
             setRequestState(request_state::kIdle); // without a port, idle comes below, unpolled

@@ -761,21 +761,31 @@ TEST_F(Engine, aPortThatVanishesDuringTheSearchStopsThePolling) {
     EXPECT_EQ(boxes.size(), 1u);
 }
 
-TEST_F(Engine, aPortOpenedAfreshWhileTheFailedReopenIsShownSendsOnlyItsOwnPoll) {
-    attach();
-    port.failOpen = true;
-    time.advanceBy(1000 + 2000); // the poll times out: searching from now on
-    whileBoxIsOpen = [this] {    // the adapter is back; the port list opens it again
-        port.failOpen = false;
-        EXPECT_EQ(engine.openQuietly(), "");
-        time.advanceBy(ExchangeEngine::kPollDelayAfterOpenMs);
-    };
-    port.written.clear();
-    time.advanceBy(2000); // the search's reopen fails, with its box
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(port.written, std::vector<ByteString>{kPoll}); // no second request beside it
-    EXPECT_TRUE(mainTimer.isActive());
-    EXPECT_TRUE(view.commandControls);
+TEST_F(Engine, aPortOpenedAfreshWhileATimeOutsBoxIsOpenSendsOnlyItsOwnPoll) {
+    // The time-out's box of a failed search reopen, and that of an unanswered command.
+    for (const bool command : {false, true}) {
+        SCOPED_TRACE(command ? "command" : "search");
+        attach();
+        if (command) {
+            engine.SendCommand(CommandCode::ReadVersion, FrameData{}, rs::kVersionRead);
+        } else {
+            port.failOpen = true;
+            time.advanceBy(1000 + 2000); // the poll times out: searching from now on
+        }
+        whileBoxIsOpen = [this] { // the adapter is back; the port list opens it again
+            port.failOpen = false;
+            EXPECT_EQ(engine.openQuietly(), "");
+            time.advanceBy(ExchangeEngine::kPollDelayAfterOpenMs);
+        };
+        port.written.clear();
+        boxes.clear();
+        time.advanceBy(2000);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(port.written, std::vector<ByteString>{kPoll}); // no second request beside it
+        EXPECT_TRUE(mainTimer.isActive());
+        EXPECT_TRUE(view.commandControls);
+        engine.comportComboBoxChange(); // the next case starts from a fresh open
+    }
 }
 
 TEST_F(Engine, newRequestsReplaceTheOutstandingOne) {
