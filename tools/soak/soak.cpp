@@ -227,7 +227,7 @@ private:
     // What the soak checks against.
     bool unanswered_ = false;
     std::uint64_t framesAtWrite_ = 0;
-    std::set<std::vector<std::uint8_t>> allowedConfigurations_;
+    std::set<FrameData> allowedConfigurations_;
     std::set<std::uint32_t> allowedEmpty_, allowedFull_;
     bool firmwareAsked_ = false;
     std::optional<ByteString> flashedSinceStart_;
@@ -315,8 +315,7 @@ Soak::Soak(const SoakOptions& options)
     sensorOptions.replyDelay = std::chrono::milliseconds{3};
     sensorOptions.seed = static_cast<std::uint32_t>(random_());
     sensor_ = std::make_unique<sim::SensorModel>(sensorOptions, simNow());
-    allowedConfigurations_.insert({sensor_->configuration().begin(),
-                                   sensor_->configuration().end()});
+    allowedConfigurations_.insert(sensor_->configuration());
     allowedEmpty_.insert(sensor_->calibration().empty);
     allowedFull_.insert(sensor_->calibration().full);
 
@@ -578,13 +577,17 @@ void Soak::restartSensor(std::optional<std::uint8_t> mode) {
     options.configuration = sensor_->configuration();
     if (mode) {
         options.configuration[0] = *mode;
-        allowedConfigurations_.insert({options.configuration.begin(), options.configuration.end()});
+        allowedConfigurations_.insert(options.configuration);
     }
     options.calibration = sensor_->calibration();
     options.powerOn = true;
     options.seed = static_cast<std::uint32_t>(random_());
     note(mode ? "the sensor changes its bit rate and restarts" : "the sensor restarts");
     sensor_ = std::make_unique<sim::SensorModel>(options, simNow());
+    // The tank's level under the calibration it now holds: what a calibration resent after
+    // the restart takes.
+    allowedEmpty_.insert(sensor_->measurement());
+    allowedFull_.insert(sensor_->measurement());
 }
 
 void Soak::pull() {
@@ -672,7 +675,7 @@ void Soak::click() {
                                static_cast<std::uint8_t>(configuration_.getdeviceaddress()),
                                multiplierByte(multiplier_.getTKoeff()),
                                static_cast<std::uint8_t>(configuration_.getAveraging())};
-        allowedConfigurations_.insert({record.begin(), record.end()});
+        allowedConfigurations_.insert(record);
         clicked();
         configuration_.writeconfButtonClick();
         break;
@@ -743,7 +746,7 @@ void Soak::checkAlways() {
         fail("a request is outstanding without its reply time-out");
     }
     const FrameData& configuration = sensor_->configuration();
-    if (!allowedConfigurations_.contains({configuration.begin(), configuration.end()})) {
+    if (!allowedConfigurations_.contains(configuration)) {
         fail("the sensor holds a configuration nobody wrote: " + hexBytes(configuration));
     }
     if (!allowedEmpty_.contains(sensor_->calibration().empty) ||
