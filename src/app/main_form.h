@@ -83,6 +83,7 @@ public:
     MultiplierFlow& multiplier() { return multiplier_; }
     FirmwareTransfer& firmware() { return firmware_; }
     FirmwarePanel& firmwarePanel() { return firmwarePanel_; }
+    CalibrationPoints& calibrationPoints() { return calibrationPoints_; }
     LivePorts& livePorts() { return livePorts_; }
     const LevelFilterParameters& levelFilterParameters() const { return filter_; }
     const FileDialogTexts& savetarDialog() const { return savetarDialog_; }

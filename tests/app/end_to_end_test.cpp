@@ -150,6 +150,54 @@ TEST_F(EndToEnd, aSensorThatComesAndGoesIsFollowedAndReopenedByItself) {
     EXPECT_EQ(boxes.shown.size(), 2u); // the unplug's one box, no other
 }
 
+// The adapter pulled while a command waits for its reply, and another sensor plugged in under
+// the same name: the window says at once that nothing is connected, and once the port has
+// reopened by itself nothing of the first sensor is written into the second, nor reported as
+// its points, before it has been read from it.
+TEST_F(EndToEnd, aSensorPulledDuringACommandIsNotConnectedAndTheNextIsReadBeforeWritten) {
+    startSensor({"--delay-ms", "1000", "--empty", "111", "--full", "2222"});
+    startConfigurator();
+    ASSERT_TRUE(waitFor([&] { return connected(); }, kFirstPoll + kSlack));
+    const auto clickWhenIdle = [&](QPushButton* button) {
+        ASSERT_TRUE(waitFor([&] { return idle() && button->isEnabled(); }, kSlack));
+        button->click();
+    };
+    const auto points = [&] { return window->calibrationPoints().currentPoints(); };
+    QPushButton* const writes[] = {ui().writeconfButton, ui().writeconfButton2,
+                                   ui().writetar2Button, ui().writetarButton};
+    clickWhenIdle(ui().readconfButton);
+    ASSERT_TRUE(waitFor([&] { return ui().writeconfButton->isEnabled(); }, kSlack));
+    clickWhenIdle(ui().readtar2Button);
+    ASSERT_TRUE(waitFor([&] { return points().has_value(); }, kSlack));
+    EXPECT_EQ(points()->full, 2222u);
+
+    clickWhenIdle(ui().ReadVersionButton);
+    sim->signal(SIGTERM); // pulled before the reply
+    ASSERT_TRUE(sim->waitForExit().has_value());
+    ASSERT_TRUE(waitFor([&] { return !boxes.shown.empty(); }, kReplyTimeout + kSlack));
+    EXPECT_EQ(boxes.shown[0].text, "No response from sensor!");
+    ASSERT_TRUE(waitFor([&] { return notConnected(); }, kSlack)) << window->windowTitle().toStdString();
+    EXPECT_EQ(ui().levelRaw->text(), "0000");
+    EXPECT_FALSE(points());
+
+    startSensor({"--empty", "5", "--full", "6000"}); // another sensor, under the same name
+    ASSERT_TRUE(waitFor([&] { return connected(); }, kFirstPoll + kSlack));
+    EXPECT_EQ(logCount("Port appeared and was opened: VSENSOR1"), 1);
+    for (QPushButton* write : writes) {
+        EXPECT_FALSE(write->isEnabled()) << write->objectName().toStdString();
+    }
+    EXPECT_FALSE(points());
+    clickWhenIdle(ui().readtar2Button);
+    ASSERT_TRUE(waitFor([&] { return points().has_value(); }, kSlack));
+    EXPECT_EQ(points()->full, 6000u);
+    EXPECT_TRUE(ui().writetar2Button->isEnabled());
+    EXPECT_TRUE(ui().writetarButton->isEnabled());
+    EXPECT_FALSE(ui().writeconfButton->isEnabled()) << "the configuration is not read yet";
+    clickWhenIdle(ui().readconfButton);
+    ASSERT_TRUE(waitFor([&] { return ui().writeconfButton->isEnabled(); }, kSlack));
+    EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
 TEST_F(EndToEnd, aPortHeldByAnotherProgramNamesIt) {
     startSensor();
     // Another program keeps the port: a child of this one, holding a lock on it.

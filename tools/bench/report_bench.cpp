@@ -16,7 +16,7 @@ void BM_CalibrationReport50Rows(benchmark::State& state) {
                                   {},
                                   "1.21",
                                   "1.3",
-                                  std::pair<std::string, std::string>("1000", "40960")};
+                                  vorkel::CalibrationRecord{1000, 40960}};
     for (int row = 50; row >= 1; --row) {
         sources.gridRows.push_back({std::to_string(row * 2), std::to_string(row * 80)});
     }
