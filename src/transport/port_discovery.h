@@ -23,7 +23,8 @@ struct PortEntry {
     std::string description = {};
     // What stays the same when the adapter comes back under another number: its
     // /dev/serial/by-id name on Linux (maker, product, serial number, interface); empty when
-    // the system gives none.
+    // the system gives none, or when the adapter has no serial number (such adapters share
+    // one link, which names whichever of them came last).
     std::string identity = {};
     // The device behind the name where another one can take it over: the pseudo-terminal a
     // virtual sensor's link points to. A name whose device changed has gone and come back.

@@ -155,7 +155,7 @@ TEST_F(EndToEnd, aSensorThatComesAndGoesIsFollowedAndReopenedByItself) {
 // reopened by itself nothing of the first sensor is written into the second, nor reported as
 // its points, before it has been read from it.
 TEST_F(EndToEnd, aSensorPulledDuringACommandIsNotConnectedAndTheNextIsReadBeforeWritten) {
-    startSensor({"--delay-ms", "1000", "--empty", "111", "--full", "2222"});
+    startSensor({"--delay-ms", "500", "--empty", "111", "--full", "2222"});
     startConfigurator();
     ASSERT_TRUE(waitFor([&] { return connected(); }, kFirstPoll + kSlack));
     const auto clickWhenIdle = [&](QPushButton* button) {
