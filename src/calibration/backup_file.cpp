@@ -25,6 +25,9 @@ bool writeBackupFile(const std::filesystem::path& path, const FrameData& record)
 }
 
 void CalibrationBackup::readtarButtonClick() {
+    if (!engine_.isIdle()) {
+        return; // a poll's reply would end the read in its place
+    }
     engine_.SendCommand(CommandCode::ReadCalibration, FrameData{}, rs::kCalibrationToFile);
 }
 
@@ -39,6 +42,9 @@ void CalibrationBackup::writetarButtonClick() {
         // image, also a ".bin" file, would make the sensor restart with meaningless points.
         services_.showErrorBox(services_.translate("rsCalibrationFileUnreadable"));
         return;
+    }
+    if (!engine_.isIdle()) {
+        return; // a poll went out while the dialog was open
     }
     points_.forgetPoints();
     engine_.SendCommand(CommandCode::WriteCalibration, *record, rs::kCalibrationFromFile);

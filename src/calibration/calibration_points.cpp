@@ -35,16 +35,25 @@ void CalibrationPoints::pointsReadFromSensor(const FrameData& record) {
 }
 
 void CalibrationPoints::tar0ButtonClick() {
+    if (!engine_.isIdle()) {
+        return; // a poll's reply would end the calibration's exchange in its place
+    }
     forgetPoints();
     engine_.SendCommand(CommandCode::CalibrateEmpty, FrameData{}, rs::kCalibration);
 }
 
 void CalibrationPoints::tarmaxButtonClick() {
+    if (!engine_.isIdle()) {
+        return;
+    }
     forgetPoints();
     engine_.SendCommand(CommandCode::CalibrateFull, FrameData{}, rs::kCalibration);
 }
 
 void CalibrationPoints::readtar2ButtonClick() {
+    if (!engine_.isIdle()) {
+        return;
+    }
     // Emptied before the reply comes: if none comes, the edits stay blank rather than showing
     // points that may no longer be the sensor's.
     for (const TankPoint point : {TankPoint::Empty, TankPoint::Full}) {
@@ -56,6 +65,9 @@ void CalibrationPoints::readtar2ButtonClick() {
 
 void CalibrationPoints::writetar2ButtonClick() {
     view_.enableWritePoints(true);
+    if (!engine_.isIdle()) {
+        return;
+    }
     const std::optional<std::uint32_t> empty =
         parseCalibrationPoint(view_.pointText(TankPoint::Empty));
     const std::optional<std::uint32_t> full =
@@ -65,6 +77,10 @@ void CalibrationPoints::writetar2ButtonClick() {
     }
     if (*empty >= *full &&
         !services_.confirm(std::string(kEmptyAboveFullTitle), std::string(kEmptyAboveFullText))) {
+        return;
+    }
+    // Also after the question, whose box let a poll go out meanwhile.
+    if (!engine_.isIdle()) {
         return;
     }
     setPoint(TankPoint::Empty, *empty);

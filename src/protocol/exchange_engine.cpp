@@ -85,6 +85,9 @@ void ExchangeEngine::transmit() {
         log("rsSent", *lastFrame_);
     }
     port_.write(*lastFrame_);
+    // The poll waits for this frame's reply or time-out (a retransmission goes out in the
+    // idle state, whose entry has just armed the poll).
+    scheduledPacketTimer_.stop();
     requestState_ = nextRequestState_;
     nextRequestState_ = request_state::kIdle;
     mainTimer_.stop();
@@ -96,7 +99,9 @@ void ExchangeEngine::setRequestState(std::uint8_t state) {
         return;
     }
     requestState_ = state;
-    if (state == request_state::kIdle && !awaitingFirmware_) {
+    // A state-1 frame still waiting for its reply (the read that follows a version read) is
+    // not joined by a poll: the poll follows its reply or its time-out.
+    if (state == request_state::kIdle && !awaitingFirmware_ && !mainTimer_.isActive()) {
         armPoll(kPollDelayMs);
     }
 }
@@ -165,6 +170,7 @@ void ExchangeEngine::reopenPort() {
     try {
         port_.open();
         portOpen_ = true;
+        ++portOpenings_;
         openEntry_ = ports_[static_cast<std::size_t>(selected)];
         lostPort_.reset();
     } catch (const EComError& error) {
@@ -265,14 +271,14 @@ void ExchangeEngine::ScheduledPacketTimerTimer() {
     SendCommand(CommandCode::ReadLevel, kPollData, request_state::kLevelPoll);
 }
 
-bool ExchangeEngine::nothingOutstanding() const {
+bool ExchangeEngine::isIdle() const {
     // A state-1 frame (a retransmission, or the read that follows a version read) is still
     // outstanding while the reply time-out runs.
     return requestState_ == request_state::kIdle && !mainTimer_.isActive();
 }
 
 void ExchangeEngine::whenIdle(std::function<void()> send) {
-    if (nothingOutstanding()) {
+    if (isIdle()) {
         send();
         return;
     }
@@ -305,6 +311,14 @@ void ExchangeEngine::quietEnd() {
     replyBuffer_.clear();
 }
 
+void ExchangeEngine::endFailedExchange() {
+    if (abandonTransfer_) {
+        abandonTransfer_();
+    }
+    gate_.enableCommandControls(true);
+    enableStartFlash(true);
+}
+
 void ExchangeEngine::mainTimerTimer() {
     mainTimer_.stop();
     // The command controls come back only once it is clear that no late reply has ended the
@@ -313,10 +327,18 @@ void ExchangeEngine::mainTimerTimer() {
     services_.writeLog(services_.translate("rsDeviceTimeout"));
     const bool portWasOpen = portOpen_;
     bool portFailureShown = false;
+    const std::uint64_t openingsBefore = portOpenings_;
     if (searching_) {
         baudSelector_ = keepBaudForSearch_ || baudFixed_ ? baudSelector_ : !baudSelector_;
         keepBaudForSearch_ = false;
         portFailureShown = !reopenPortShowingErrors();
+    }
+    if (portFailureShown && portOpenings_ != openingsBefore) {
+        // The port came back while the failure's box was open and has been opened afresh
+        // (idle, its first poll armed): the exchange that timed out went with the old handle,
+        // and sending now would put a second request beside that poll.
+        endFailedExchange();
+        return;
     }
     bool requestSent = false;
     switch (requestState_) {
@@ -342,6 +364,12 @@ void ExchangeEngine::mainTimerTimer() {
                 // resetting the line would throw away a follow-up on its way.
                 return;
             }
+            if (portOpenings_ != openingsBefore) {
+                // The port was opened afresh meanwhile (the port list, after an unplug): the
+                // command went with the old handle; its poll is armed.
+                endFailedExchange();
+                return;
+            }
         }
         if (resetLine()) {
             setRequestState(request_state::kIdle); // without a port, idle comes below, unpolled
@@ -349,11 +377,7 @@ void ExchangeEngine::mainTimerTimer() {
         break;
     }
     }
-    if (abandonTransfer_) {
-        abandonTransfer_();
-    }
-    gate_.enableCommandControls(true);
-    enableStartFlash(true);
+    endFailedExchange();
     if (!portOpen_) {
         // The port is gone (or was never opened): the command has ended through its failure
         // path, and the engine waits, silent, until a port is chosen again. Nothing answers
@@ -432,7 +456,7 @@ void ExchangeEngine::ReceiveData(const ByteString& data) {
         }
         enableStartFlash(true);
     }
-    if (waitingSender_ && nothingOutstanding()) {
+    if (waitingSender_ && isIdle()) {
         runWaitingSender();
     }
     // Polling never stops for good while the port is open.

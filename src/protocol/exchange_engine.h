@@ -91,6 +91,10 @@ public:
 
     // --- state, for the window and the subsystems --------------------------------------------
     std::uint8_t requestState() const { return requestState_; }
+    // Nothing is outstanding: idle, and no reply time-out runs (a retransmission after a
+    // time-out is sent in the idle state). A click that sends acts only then, so that its
+    // request never replaces one still waiting for its reply.
+    bool isIdle() const;
     bool isAttached() const { return attached_; }
     bool isSearching() const { return searching_; }
     bool isAwaitingFirmware() const { return awaitingFirmware_; }
@@ -106,6 +110,8 @@ public:
     // The last open of the port succeeded and it has not been closed since.
     bool isPortOpen() const { return portOpen_; }
     std::uint32_t sensorResetTime() const { return sensorResetTime_; }
+    // Complete frames taken from the line so far: whether a request has been answered.
+    std::uint64_t framesTaken() const { return framesTaken_; }
     // Changes whenever the sensor on the port may have changed: the port reopened, or the
     // sensor stopped answering. What was read from the sensor holds while this stays the same.
     std::uint64_t sensorSession() const { return sensorSession_; }
@@ -144,8 +150,9 @@ private:
     void portLost();
     bool reopenPortShowingErrors();
     bool resetLine();
+    // A time-out's end: the transfer abandoned, the controls back on.
+    void endFailedExchange();
     void withPortErrorsShown(const std::function<void()>& handler);
-    bool nothingOutstanding() const;
     void sendPollOrWaitingSender();
     void runWaitingSender();
     void log(std::string_view key, std::span<const std::uint8_t> bytes);
@@ -193,6 +200,9 @@ private:
     // Complete frames taken from the reply buffer: tells the time-out whether its exchange was
     // answered while its error box was open.
     std::uint64_t framesTaken_ = 0;
+    // Successful opens of the port: tells the time-out whether the port was opened afresh
+    // while its box was open.
+    std::uint64_t portOpenings_ = 0;
 };
 
 // "31 05 04 00 00 00 00 09 ": two upper-case hex digits and a space per byte.

@@ -98,7 +98,7 @@ void SensorConfiguration::acknowledgeWrite() {
 }
 
 void SensorConfiguration::readconfButtonClick() {
-    if (engine_.requestState() != rs::kIdle) {
+    if (!engine_.isIdle()) {
         return;
     }
     engine_.view().enableCommandControls(false);
@@ -107,7 +107,7 @@ void SensorConfiguration::readconfButtonClick() {
 }
 
 void SensorConfiguration::writeconfButtonClick() {
-    if (engine_.requestState() != rs::kIdle) {
+    if (!engine_.isIdle()) {
         return;
     }
     if (refusesAddress()) {
@@ -135,7 +135,7 @@ bool SensorConfiguration::refusesAddress() {
 }
 
 void SensorConfiguration::test05buttonClick() {
-    if (engine_.requestState() != rs::kIdle) {
+    if (!engine_.isIdle()) {
         return;
     }
     engine_.view().enableCommandControls(false);

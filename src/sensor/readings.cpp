@@ -93,7 +93,7 @@ void LiveReadings::showVersion(const Frame& reply, std::uint8_t entryState) {
 }
 
 void LiveReadings::ReadVersionButtonClick() {
-    if (engine_.requestState() != request_state::kIdle) {
+    if (!engine_.isIdle()) {
         return;
     }
     engine_.view().enableCommandControls(false);

@@ -73,6 +73,29 @@ TEST_F(CalibrationPointsFlow, calibratingReadsThePointsBackAndEnablesTheButtons)
     }
 }
 
+TEST_F(CalibrationPointsFlow, clicksWaitUntilNothingIsOutstanding) {
+    // A poll's reply, or a late reply to a retransmission, would end the click's exchange in
+    // its place.
+    pointsView.texts = {{TankPoint::Empty, "10"}, {TankPoint::Full, "20"}};
+    const auto clickAll = [&] {
+        points.tar0ButtonClick();
+        points.tarmaxButtonClick();
+        points.readtar2ButtonClick();
+        points.writetar2ButtonClick();
+        backup.readtarButtonClick();
+        return sent();
+    };
+    time.advanceBy(ExchangeEngine::kPollDelayMs); // a poll is outstanding
+    sent();
+    EXPECT_TRUE(clickAll().empty());
+
+    answer(CommandCode::ReadLevel, FrameData{0x00, 0x08, 22, 0, 0});
+    points.readtar2ButtonClick();
+    time.advanceBy(ExchangeEngine::kReplyTimeoutMs); // its retransmission is outstanding
+    EXPECT_EQ(sent().size(), 2u);
+    EXPECT_TRUE(clickAll().empty());
+}
+
 // The points the report names: the record last read from the sensor on this connection, not
 // the edits, and none after a reopen, a loss of the sensor or any write of points.
 TEST_F(CalibrationPointsFlow, theSensorsPointsHoldUntilAReopenALossOrAWrite) {
@@ -174,6 +197,8 @@ TEST_F(CalibrationPointsFlow, writingChecksAsksAndSendsWhatTheEditsShow) {
         pointsView.writeButton = false;
         dialogs.questions.clear();
         dialogs.answer = c.answer;
+        engine.forceRequestState(rs::kIdle); // the previous case's write has ended
+        mainTimer.stop();
 
         points.writetar2ButtonClick();
 

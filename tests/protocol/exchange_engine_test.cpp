@@ -306,11 +306,12 @@ TEST_F(Engine, anUnansweredCommandIsReportedOnceResentOnceThenPollingResumes) {
     EXPECT_EQ(port.written[1], versionRead); // sent once more, now as an ordinary frame
     EXPECT_EQ(engine.requestState(), rs::kIdle);
 
-    // Idle again, so the poll follows a second later; unanswered, it loses the sensor, without
-    // a second box.
-    time.advanceBy(1000);
+    // No poll beside it; unanswered too, it loses the sensor, without a second box, and the
+    // polling resumes.
+    time.advanceBy(1999);
+    EXPECT_EQ(port.written.size(), 2u);
+    time.advanceBy(1);
     EXPECT_EQ(port.written.back(), kPoll);
-    time.advanceBy(2000);
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_FALSE(engine.isAttached());
     EXPECT_EQ(count("Sensor response timeout!"), 2u);
@@ -382,6 +383,19 @@ TEST_F(Engine, theRequestThatFollowsAVersionReadIsLoggedAndAnsweredIdle) {
     answer(0x59, FrameData{21, 1, 3, 1, 167});
     EXPECT_EQ(log.back(), "sent:31 02 00 00 00 00 00 02 ");
     EXPECT_EQ(engine.requestState(), rs::kIdle); // the configuration reply is awaited in state 1
+
+    // No poll beside it, also while a box about its reply is open.
+    const ByteString read = port.written.back();
+    Frame corrupted = reply(0x02, FrameData{2, 0xF0, 1, 0, 0});
+    ++corrupted[frame_offset::kChecksum];
+    whileBoxIsOpen = [this] { time.advanceBy(1500); };
+    time.advanceBy(500);
+    engine.ReceiveData(bytesOf(corrupted));
+    EXPECT_EQ(port.written.back(), read);
+    time.advanceBy(999); // the poll follows the failed reply a second later
+    EXPECT_EQ(port.written.back(), read);
+    time.advanceBy(1);
+    EXPECT_EQ(port.written.back(), kPoll);
 }
 
 TEST_F(Engine, aReplyIsAssembledFromChunksAfterTheStartByte) {
@@ -661,6 +675,7 @@ struct LateReplyCase {
     const char* name;
     std::uint8_t state;
     std::vector<ByteString> written; // after the box has closed
+    std::uint32_t pollAfterMs;       // a poll never joins a request still waiting
     friend void PrintTo(const LateReplyCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -676,19 +691,22 @@ TEST_P(EngineLateReply, isHandledAndTheCommandIsNotSentAgain) {
     EXPECT_EQ(port.written, GetParam().written);
     EXPECT_EQ(port.closings, 0); // no line reset under a follow-up on its way
     EXPECT_EQ(engine.requestState(), rs::kIdle);
-    // Idle: the poll follows a second later.
     port.written.clear();
-    time.advanceBy(1000);
+    time.advanceBy(GetParam().pollAfterMs - 1);
+    EXPECT_TRUE(port.written.empty());
+    time.advanceBy(1);
     EXPECT_EQ(port.written, std::vector<ByteString>{kPoll});
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Engine, EngineLateReply,
     ::testing::Values(
-        LateReplyCase{"versionRead", rs::kVersionRead, {{0x31, 0x59, 0, 0, 0, 0, 0, 0x59}}},
+        LateReplyCase{"versionRead", rs::kVersionRead, {{0x31, 0x59, 0, 0, 0, 0, 0, 0x59}}, 1000},
+        // The read that follows is waited for until its own time-out.
         LateReplyCase{"configurationRead",
                       rs::kConfigurationRead,
-                      {{0x31, 0x59, 0, 0, 0, 0, 0, 0x59}, {0x31, 0x02, 0, 0, 0, 0, 0, 0x02}}}),
+                      {{0x31, 0x59, 0, 0, 0, 0, 0, 0x59}, {0x31, 0x02, 0, 0, 0, 0, 0, 0x02}},
+                      ExchangeEngine::kReplyTimeoutMs}),
     [](const ::testing::TestParamInfo<LateReplyCase>& info) { return info.param.name; });
 
 TEST_F(Engine, aPortChangeLeavesNothingOfTheOldConnection) {
@@ -741,6 +759,33 @@ TEST_F(Engine, aPortThatVanishesDuringTheSearchStopsThePolling) {
     time.advanceBy(20000);
     EXPECT_EQ(port.written.size(), written); // no error box every 2 s
     EXPECT_EQ(boxes.size(), 1u);
+}
+
+TEST_F(Engine, aPortOpenedAfreshWhileATimeOutsBoxIsOpenSendsOnlyItsOwnPoll) {
+    // The time-out's box of a failed search reopen, and that of an unanswered command.
+    for (const bool command : {false, true}) {
+        SCOPED_TRACE(command ? "command" : "search");
+        attach();
+        if (command) {
+            engine.SendCommand(CommandCode::ReadVersion, FrameData{}, rs::kVersionRead);
+        } else {
+            port.failOpen = true;
+            time.advanceBy(1000 + 2000); // the poll times out: searching from now on
+        }
+        whileBoxIsOpen = [this] { // the adapter is back; the port list opens it again
+            port.failOpen = false;
+            EXPECT_EQ(engine.openQuietly(), "");
+            time.advanceBy(ExchangeEngine::kPollDelayAfterOpenMs);
+        };
+        port.written.clear();
+        boxes.clear();
+        time.advanceBy(2000);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(port.written, std::vector<ByteString>{kPoll}); // no second request beside it
+        EXPECT_TRUE(mainTimer.isActive());
+        EXPECT_TRUE(view.commandControls);
+        engine.comportComboBoxChange(); // the next case starts from a fresh open
+    }
 }
 
 TEST_F(Engine, newRequestsReplaceTheOutstandingOne) {

@@ -115,6 +115,14 @@ TEST_F(Configuration, readWriteAndTest05WaitForTheIdleEngine) {
     EXPECT_EQ(lastSent(), buildRequest(CommandCode::ReadLevel, FrameData{1, 0, 0, 0, 0}));
     EXPECT_EQ(engine.requestState(), rs::kTest05);
     EXPECT_FALSE(engineView.configurationControls);
+
+    // Unanswered, it goes once more in the idle state: still outstanding.
+    time.advanceBy(ExchangeEngine::kReplyTimeoutMs);
+    port.written.clear();
+    configuration.readconfButtonClick();
+    configuration.writeconfButtonClick();
+    readings.ReadVersionButtonClick();
+    EXPECT_TRUE(port.written.empty());
 }
 
 TEST_F(Configuration, aWriteSendsTheRecordFollowsTheNewBitRateAndPausesForTheRestart) {

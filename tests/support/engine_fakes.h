@@ -7,6 +7,7 @@
 #include "transport/byte_string.h"
 #include "transport/comport.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -69,7 +70,8 @@ public:
                 next->handler_();
             }
         }
-        now_ = end;
+        // A handler that ran a nested loop (a modal box) has moved the clock on already.
+        now_ = std::max(now_, end);
     }
 
 private:
