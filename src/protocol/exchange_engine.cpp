@@ -264,6 +264,9 @@ void ExchangeEngine::sensorDataRead(SensorData what) {
 void ExchangeEngine::portLost() {
     lostPort_ = openEntry_;
     ++portLosses_;
+    if (portLostHandler_) {
+        portLostHandler_();
+    }
 }
 
 void ExchangeEngine::ScheduledPacketTimerTimer() {

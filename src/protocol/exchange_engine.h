@@ -49,6 +49,10 @@ public:
     void setAbandonTransfer(std::function<void()> abandon) {
         abandonTransfer_ = std::move(abandon);
     }
+    // Called once the engine has given its port up as lost (after the failure's box): the
+    // adapter may have come back while that box was open, when nothing had called it lost yet,
+    // so whoever follows the system's ports must look again.
+    void setPortLostHandler(std::function<void()> handler) { portLostHandler_ = std::move(handler); }
 
     // --- the engine's operations --------------------------------------------------------
     void SendCommand(CommandCode code, const FrameData& data, std::uint8_t state);
@@ -173,6 +177,7 @@ private:
     };
     std::vector<StateOwner> stateOwners_;
     std::function<void()> abandonTransfer_;
+    std::function<void()> portLostHandler_;
     std::vector<PortEntry> ports_;
     std::string buildIdentifier_ = "0000";
 

@@ -41,6 +41,7 @@ LivePorts::LivePorts(ExchangeEngine& engine, PortSelectorView& view, EngineTimer
         refreshTimer_.stop();
         refresh();
     });
+    engine_.setPortLostHandler([this] { later(kSettleMs); });
 }
 
 void LivePorts::start(const std::string& storedPort) {

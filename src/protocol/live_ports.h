@@ -69,6 +69,9 @@ public:
 
     LivePorts(ExchangeEngine& engine, PortSelectorView& view, EngineTimer& refreshTimer,
               LivePortsServices services);
+    ~LivePorts() { engine_.setPortLostHandler(nullptr); }
+    LivePorts(const LivePorts&) = delete;
+    LivePorts& operator=(const LivePorts&) = delete;
 
     // Start-up: the first list, with the stored port selected when it is there (exact name);
     // otherwise that port is waited for. Opening is the engine's start.

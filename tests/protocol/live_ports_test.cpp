@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+
 namespace vorkel {
 namespace {
 
@@ -40,13 +43,19 @@ protected:
     FakeSelector selector{view};
     std::vector<std::string> log;
     int boxes = 0;
+    std::function<void()> duringBox; // what happens while a box is open (its nested loop)
     bool transferRunning = false;
     int abandoned = 0;
     std::vector<PortEntry> system;
     ExchangeEngine engine{mainTimer, pollTimer, port, view,
                           EngineServices{test::englishText,
                                          [this](const std::string& line) { log.push_back(line); },
-                                         [this](const std::string&) { ++boxes; },
+                                         [this](const std::string&) {
+                                             ++boxes;
+                                             if (auto during = std::exchange(duringBox, nullptr)) {
+                                                 during();
+                                             }
+                                         },
                                          [this] { return time.tickCount(); }}};
     LivePorts ports{engine, selector, refreshTimer,
                     LivePortsServices{[this] { return system; }, [this] { return port.isOpen(); },
@@ -83,11 +92,13 @@ protected:
     }
     // The adapter is pulled just before the search's reopen, which fails (its one box) and
     // closes the port: the engine has lost it.
-    void loseThroughTheSearch() {
+    void loseThroughTheSearch(bool closeNoticeAfter = true) {
         port.failOpen = true;
         time.advanceBy(ExchangeEngine::kPollDelayAfterOpenMs + ExchangeEngine::kReplyTimeoutMs);
         ASSERT_FALSE(port.isOpen());
-        ports.portClosed(); // as the serial port says when it closes
+        if (closeNoticeAfter) {
+            ports.portClosed(); // as the serial port says when it closes
+        }
     }
 };
 
@@ -197,20 +208,29 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ComebackCase>& info) { return info.param.name; });
 
 // A plug pulled and put back within the settling time: the list may never see the port go,
-// or see it come back before the engine's reopen fails. Either way the engine has lost its
-// port and the port is there: it is opened again.
-TEST_F(LivePortsTest, aQuickReplugIsReopenedInEitherOrderAgainstTheFailingReopen) {
-    for (const bool listSawItGoAndComeBack : {false, true}) {
-        SCOPED_TRACE(listSawItGoAndComeBack);
+// see it come back before the engine's reopen fails, or see it go and come back while the
+// failed reopen's box is open, before the engine has called the port lost. Whichever: the
+// engine has lost its port and the port is there: it is opened again.
+TEST_F(LivePortsTest, aQuickReplugIsReopenedInEveryOrderAgainstTheFailingReopen) {
+    enum Order { Unseen, BackBeforeTheReopen, BackDuringTheBox };
+    for (const Order order : {Unseen, BackBeforeTheReopen, BackDuringTheBox}) {
+        SCOPED_TRACE(order);
         system = {kS0, kUsb0};
         ports.start("ttyUSB0");
         engine.start();
         log.clear();
-        if (listSawItGoAndComeBack) {
+        if (order == BackBeforeTheReopen) {
             change({kS0});
             change({kS0, kUsb0}); // back, but not yet to be opened when the search tries
         }
-        loseThroughTheSearch();
+        if (order == BackDuringTheBox) {
+            duringBox = [this] { // the close's notice settles; gone and back within it
+                ports.portClosed();
+                port.failOpen = false;
+                change({kS0, kUsb0});
+            };
+        }
+        loseThroughTheSearch(order != BackDuringTheBox);
         port.failOpen = false;
         time.advanceBy(LivePorts::kSettleMs);
         EXPECT_EQ(selected(), "ttyUSB0");
