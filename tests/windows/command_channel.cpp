@@ -96,6 +96,13 @@ struct CommandChannel::State final : MessageBoxes {
             reply(QStringLiteral("caption ") + window->windowTitle());
             return true;
         }
+        if (verb == QLatin1String("idle")) {
+            if (window->engine().requestState() != request_state::kIdle) {
+                return false;
+            }
+            reply(verb);
+            return true;
+        }
         QWidget* widget = window->findChild<QWidget*>(name);
         if (widget == nullptr) {
             reply(QStringLiteral("failed ") + command + QStringLiteral(" (no such widget)"));

@@ -9,6 +9,7 @@
 //   set <edit|combo> <text> types the text into an edit, or picks the combo item with it
 //   read <widget>           "text <widget> <its text>"
 //   firmware <file>         the file the firmware dialog will return
+//   idle                    waits until no exchange is running (a click's request answered)
 //   caption <text>          waits until the caption holds the text: "caption <caption>"
 // Boxes are answered with "box <title>: <text>". A command that cannot be carried out (no
 // such widget, a wait that took over a minute) is answered with "failed <command>".
