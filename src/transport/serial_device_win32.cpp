@@ -248,6 +248,9 @@ private:
             return std::nullopt;
         }
         ::GetCommModemStatus(handle_, &modemStatus_);
+        if (eventMask_ & EV_ERR) {
+            setErrorText({}); // an ordinary line error: no system text
+        }
         return DeviceEvent{false, eventMask_, modemStatus_};
     }
 
