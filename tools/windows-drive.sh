@@ -4,6 +4,7 @@
 # its answers and every box it shows come back in replies.txt. What decides is the virtual
 # sensor's trace: the requests it took from the line.
 
+port_name=${port_name:-COM5}
 commands=$public/commands.txt
 replies=$public/replies.txt
 trace=$work/trace.txt
@@ -47,16 +48,22 @@ click() {
   send idle
   answer idle >/dev/null
 }
+# Waits (at most 60 s) until the widget $1 shows the text $2.
 expect_text() {
-  local got
-  send read "$1"
-  got=$(answer "text $1 ")
-  [[ ${got#text $1 } == "$2" ]] || fail "$1 shows \"${got#text $1 }\", not \"$2\""
+  local got started=$SECONDS
+  while :; do
+    send read "$1"
+    got=$(answer "text $1 ")
+    got=${got#text $1 }
+    [[ $got == "$2" ]] && return 0
+    (( SECONDS - started < 60 )) || fail "$1 shows \"$got\", not \"$2\""
+    sleep 0.2
+  done
 }
 
 drive() {
   # Attached: the first poll at the stored 19200 is answered.
-  send caption "connected COM5"
+  send caption "connected $port_name"
   echo "$(answer caption)"
   local polls
   polls=$(traced "rx 31 05 ")
@@ -104,7 +111,7 @@ drive() {
   local image=$work/image.bin
   head -c 6144 /dev/urandom >"$image"
   cp "$image" "$public/image.bin"
-  send firmware 'C:\users\Public\image.bin'
+  send firmware "${image_path:-C:\\users\\Public\\image.bin}"
   answer firmware >/dev/null
   click getflashfileButton
   local before started took

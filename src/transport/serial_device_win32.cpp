@@ -397,9 +397,9 @@ private:
     ByteString readBuffer_;
     bool readPending_ = false;
     ULONGLONG readStarted_ = 0;
-    DWORD backOff_ = 0;     // the pause after a read that ended at once with nothing, in ms
+    DWORD backOff_ = 0;    // the pause after a read that ended at once with nothing, in ms
     bool resting_ = false; // in that pause: no read pending
-    ByteString received_; // read by the receive thread, not yet taken by the owner
+    ByteString received_;  // read by the receive thread, not yet taken by the owner
     // The event wait for modem lines and line errors.
     ManualEvent waitDone_{false};
     OVERLAPPED waitRecord_{};

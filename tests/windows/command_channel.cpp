@@ -10,8 +10,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTimer>
 
 namespace vorkel {
@@ -51,7 +49,8 @@ struct CommandChannel::State final : MessageBoxes {
     }
     void notice(const QString& title, const QString& text) override { box(title, text); }
     void box(const QString& title, const QString& text) {
-        reply(QStringLiteral("box %1: %2").arg(title, QString(text).replace('\r', ' ')));
+        reply(QStringLiteral("box %1: %2")
+                  .arg(title, QString(text).replace('\r', ' ').replace('\n', ' ')));
     }
 
     void poll() {
@@ -119,27 +118,24 @@ struct CommandChannel::State final : MessageBoxes {
             return true;
         }
         if (verb == QLatin1String("set")) {
-            if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-                edit->setText(rest);
-            } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            if (auto* combo = qobject_cast<QComboBox*>(widget)) {
                 const int index = combo->findText(rest);
                 if (index < 0) {
                     return false;
                 }
                 combo->setCurrentIndex(index);
+            } else if (!widget->setProperty("text", rest)) { // edits, labelled ones too
+                reply(QStringLiteral("failed ") + command + QStringLiteral(" (no text)"));
+                return true;
             }
             reply(command);
             return true;
         }
         if (verb == QLatin1String("read")) {
-            QString text;
-            if (auto* label = qobject_cast<QLabel*>(widget)) {
-                text = label->text();
-            } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-                text = edit->text();
-            } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-                text = combo->currentText();
-            }
+            // Labels and edits (labelled ones too) have a text property; combo boxes their item.
+            auto* combo = qobject_cast<QComboBox*>(widget);
+            const QString text =
+                combo != nullptr ? combo->currentText() : widget->property("text").toString();
             reply(QStringLiteral("text %1 %2").arg(name, text));
             return true;
         }

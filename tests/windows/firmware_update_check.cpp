@@ -50,12 +50,12 @@ int main(int argc, char** argv) {
                                          [] { return 0u; }});
     SilentFirmwareView firmwareView;
     std::string last;
-    FirmwareTransfer transfer(
-        engine, firmwareView,
-        FirmwareServices{test::englishText, [&](const std::string& line) { last = line; },
-                         [&](const std::string& text) { failure = text; },
-                         [&](const std::string& text) { failure = text; },
-                         [] { return std::nullopt; }, fillerSource(1)});
+    FirmwareTransfer transfer(engine, firmwareView,
+                              FirmwareServices{test::englishText,
+                                               [&](const std::string& line) { last = line; },
+                                               [&](const std::string& text) { failure = text; },
+                                               [&](const std::string& text) { failure = text; },
+                                               [] { return std::nullopt; }, fillerSource(1)});
     transfer.restoreFirmwarePath(argv[2]);
     engine.setPortList({{"SENSOR", argv[1]}});
     port.ReceiveCallBack = [&](const ByteString& data) { engine.ReceiveData(data); };
@@ -65,11 +65,12 @@ int main(int argc, char** argv) {
     engine.setAwaitingFirmware(true); // a boot loader waits: the first block goes out at once
     transfer.startflashButtonClick();
     const bool finished = loop.runUntil(
-        [&] { return transfer.phase() == FirmwareTransfer::Phase::Idle; }, std::chrono::minutes(3));
+        [&] { return transfer.phase() == FirmwareTransfer::Phase::Idle; }, std::chrono::minutes(6));
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     if (!finished || !failure.empty() || last != "rsFirmwareUpdateSuccess") {
-        std::cout << "failed " << (finished ? failure + last : "the update did not end") << std::endl;
+        std::cout << "failed " << (finished ? failure + last : "the update did not end")
+                  << std::endl;
         return 1;
     }
     std::cout << "updated " << took.count() << std::endl;

@@ -15,11 +15,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iostream>
 #include <iterator>
-#include <gtest/gtest.h>
-#include <sstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,8 +36,8 @@ class WineSession {
 public:
     // A wine command, quietly; false with its output (wine's message) in `output`.
     bool run(const std::string& arguments, std::string& output) {
-        const std::string command = std::string(VORKEL_WINE) + " " + arguments + " >'" + log_ +
-                                    "' 2>&1 </dev/null";
+        const std::string command =
+            std::string(VORKEL_WINE) + " " + arguments + " >'" + log_ + "' 2>&1 </dev/null";
         const int status = std::system(command.c_str());
         std::ifstream in(log_);
         std::ostringstream text;
@@ -81,8 +81,8 @@ TEST(WineSerialBinding, opensTheMappedPortSetsTheLineWritesReceivesAndCloses) {
     WineSession wine;
     std::string said;
     wine.restart();
-    ASSERT_TRUE(wine.run("reg add 'HKLM\\Software\\Wine\\Ports' /v COM5 /d " + pty.path() + " /f",
-                         said))
+    ASSERT_TRUE(
+        wine.run("reg add 'HKLM\\Software\\Wine\\Ports' /v COM5 /d " + pty.path() + " /f", said))
         << said;
     wine.restart();
     // The session starts here, so that its processes hold this command's output, not the
@@ -90,10 +90,10 @@ TEST(WineSerialBinding, opensTheMappedPortSetsTheLineWritesReceivesAndCloses) {
     ASSERT_TRUE(wine.run("cmd /c ver", said)) << said;
 
     test::TempDir runtime;
-    test::SimProcess program("/bin/sh",
-                             {"-c", "exec \"$0\" \"$1\" COM5 2>&1", VORKEL_RUN_IN_WINE,
-                              VORKEL_SERIAL_BINDING_CHECK},
-                             runtime.path());
+    test::SimProcess program(
+        "/bin/sh",
+        {"-c", "exec \"$0\" \"$1\" COM5 2>&1", VORKEL_RUN_IN_WINE, VORKEL_SERIAL_BINDING_CHECK},
+        runtime.path());
     std::vector<std::string> lines;
     int lineErrors = 0;
     auto next = [&] {
@@ -219,17 +219,17 @@ TEST(WineSerialBinding, updatesTheFirmwareThroughTheMappedPortAsOnLinux) {
     auto update = [&](bool underWine) -> long {
         std::filesystem::remove(flashed);
         // A boot loader waiting for firmware, restarting into it at once after the update.
-        test::SimProcess sim(VORKEL_SENSOR_SIM,
-                             {"--wander=0", "--bootloader", "--restart-ms=0",
-                              "--firmware-out=" + flashed.string()},
-                             dir / "run");
+        test::SimProcess sim(
+            VORKEL_SENSOR_SIM,
+            {"--wander=0", "--bootloader", "--restart-ms=0", "--firmware-out=" + flashed.string()},
+            dir / "run");
         const std::string pty = sim.readLine();
         std::unique_ptr<test::SimProcess> program;
         if (underWine) {
             std::string said;
             wine.restart();
-            EXPECT_TRUE(wine.run("reg add 'HKLM\\Software\\Wine\\Ports' /v COM5 /d " + pty + " /f",
-                                 said))
+            EXPECT_TRUE(
+                wine.run("reg add 'HKLM\\Software\\Wine\\Ports' /v COM5 /d " + pty + " /f", said))
                 << said;
             wine.restart();
             EXPECT_TRUE(wine.run("cmd /c ver", said)) << said;
@@ -243,7 +243,7 @@ TEST(WineSerialBinding, updatesTheFirmwareThroughTheMappedPortAsOnLinux) {
                 VORKEL_FIRMWARE_UPDATE_CHECK, std::vector<std::string>{pty, imageFile.string()},
                 dir / "run");
         }
-        std::string line = program->takeLine(std::chrono::minutes(4));
+        std::string line = program->takeLine(std::chrono::minutes(7));
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
@@ -260,8 +260,8 @@ TEST(WineSerialBinding, updatesTheFirmwareThroughTheMappedPortAsOnLinux) {
     const long linuxMs = update(false);
     const long wineMs = update(true);
     std::cout << "firmware update (3072 exchanges): Linux " << linuxMs << " ms, "
-              << 3072000 / std::max(linuxMs, 1L) << " exchanges/s; under wine " << wineMs
-              << " ms, " << 3072000 / std::max(wineMs, 1L) << " exchanges/s" << std::endl;
+              << 3072000 / std::max(linuxMs, 1L) << " exchanges/s; under wine " << wineMs << " ms, "
+              << 3072000 / std::max(wineMs, 1L) << " exchanges/s" << std::endl;
 
     std::string said;
     EXPECT_TRUE(wine.run("reg delete 'HKLM\\Software\\Wine\\Ports' /v COM5 /f", said)) << said;
