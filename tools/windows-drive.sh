@@ -64,7 +64,7 @@ expect_text() {
 drive() {
   # Attached: the first poll at the stored 19200 is answered.
   send caption "connected $port_name"
-  echo "$(answer caption)"
+  answer caption 600 # a start on a loaded machine may take minutes
   local polls
   polls=$(traced "rx 31 05 ")
   sleep 5
