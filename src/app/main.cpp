@@ -13,6 +13,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#if defined(VORKEL_COMMAND_CHANNEL)
+#include "command_channel.h"
+#endif
+
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
@@ -80,7 +84,14 @@ int main(int argc, char* argv[]) {
     environment.buildIdentifier = buildIdentifier();
     environment.tickCount = tickCount;
 
+#if defined(VORKEL_COMMAND_CHANNEL)
+    vorkel::CommandChannel channel; // the Windows end-to-end test's program only
+    channel.prepare(environment);
+#endif
     vorkel::TmainForm window(std::move(environment));
+#if defined(VORKEL_COMMAND_CHANNEL)
+    channel.attach(window);
+#endif
     vorkel::closeOnTerminationSignals(window);
     window.show();
     return app.exec();

@@ -1,21 +1,23 @@
 // The Win32 serial binding on a real COM port: wine maps the port to a pseudo-terminal, and the
-// Linux test on the other side (wine_serial_test) checks what the binding did to the line.
-// This program reports each step on standard output and, where the other side has to look,
-// waits for a line on standard input before it goes on:
+// Linux test on the other side (wine_serial_test) checks what the binding did to the line and
+// plays the far end. This program reports each step on standard output and, where the other
+// side has to act, waits for a line on standard input before it goes on:
 //   port <name>          one per entry of the port list (HARDWARE\DEVICEMAP\SERIALCOMM)
 //   refused <message>    what opening a port that does not exist raised
 //   open <baud>          the port is open at that rate (then waits)
 //   written              the bytes went out (then waits)
+//   ready <n>            after the other side typed a count n: delivers the next n bytes the
+//                        port receives, then waits for the next count ("0" ends this step)
+//   unplug               waits while the other side hangs up the line
+//   errors <n>           the line errors raised within 2 s of the hang-up
 //   closed <ms>          how long Close took
-//   event <what>         a callback of the component (received bytes, a line error)
+//   event <what>         a callback of the component: "received <hex>" (one per chunk
+//                        delivered), "error <text>" (a line error)
 //   failed <message>     an EComError that the step did not expect; the exit status is 1
 //
-// What is not checked here: receiving. Wine learns of received bytes from the serial driver's
-// interrupt counters (TIOCGICOUNT), which a pseudo-terminal does not have, so on such a port
-// WaitCommEvent fails ("Request not supported"); the binding reports that once per open as a
-// line error, as it would an unplugged adapter. The receive direction is covered by the Linux
-// tests and the fake device, not faked here. Nor is the exclusive open checked: wine lets a
-// second handle open the same port, which Windows does not.
+// Not checked here: the exclusive open (wine lets a second handle open the same port, which
+// Windows does not), and modem-line events (wine's WaitCommEvent asks a pseudo-terminal for its
+// modem status, which it lacks; the binding then receives without them).
 #include "protocol/frame.h"
 #include "support/test_main_loop.h"
 #include "transport/comport.h"
@@ -38,6 +40,16 @@ void say(const std::string& line) {
 bool goOn() {
     std::string line;
     return static_cast<bool>(std::getline(std::cin, line));
+}
+
+std::string hexOf(const ByteString& bytes) {
+    std::string text;
+    char digits[4];
+    for (const std::uint8_t byte : bytes) {
+        std::snprintf(digits, sizeof digits, "%02X", byte);
+        text += digits;
+    }
+    return text;
 }
 
 } // namespace
@@ -76,10 +88,16 @@ int main(int argc, char** argv) {
     port.WinQSizeIn = 16;
     port.WinQSizeOut = 16;
     port.Port = comPortPath(name);
-    port.ReceiveCallBack = [](const ByteString& data) {
-        say("event received " + std::to_string(data.size()));
+    std::size_t received = 0;
+    int errors = 0;
+    port.ReceiveCallBack = [&](const ByteString& data) {
+        received += data.size();
+        say("event received " + hexOf(data));
     };
-    port.OnError = [](TComPort& sender) { say("event error " + sender.lastErrorText()); };
+    port.OnError = [&](TComPort& sender) {
+        ++errors;
+        say("event error " + sender.lastErrorText());
+    };
     try {
         for (const std::uint32_t baud : {19200u, 9600u}) {
             port.Close();
@@ -105,6 +123,23 @@ int main(int argc, char** argv) {
         if (!goOn()) {
             return 1;
         }
+        for (std::string count; std::getline(std::cin, count) && count != "0";) {
+            received = 0;
+            const std::size_t expected = std::stoul(count);
+            say("ready " + count);
+            loop.runUntil([&] { return received >= expected; }, std::chrono::seconds(20));
+        }
+
+        // The line goes away, as it does when the adapter is unplugged.
+        say("unplug");
+        if (!goOn()) {
+            return 1;
+        }
+        errors = 0;
+        loop.runUntil([&] { return errors > 0; }, std::chrono::seconds(20));
+        loop.runUntilQuiet(std::chrono::seconds(2));
+        say("errors " + std::to_string(errors));
+
         const auto start = std::chrono::steady_clock::now();
         port.Close();
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
