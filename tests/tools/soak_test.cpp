@@ -23,5 +23,15 @@ TEST(Soak, aShortRunInjectsEveryKindOfFaultAndBreaksNothing) {
     EXPECT_GE(result.clicks.size(), 9u);
 }
 
+// A quick replug while the failed reopen's box was open left the program silent at exchange
+// 3357 of this seed.
+TEST(Soak, theSeedOfTheReplugUnderTheBoxRunsClean) {
+    SoakOptions options;
+    options.seed = 20261208;
+    options.exchanges = 4000;
+    const SoakResult result = runSoak(options);
+    ASSERT_TRUE(result.ok()) << describeFailure(result);
+}
+
 } // namespace
 } // namespace vorkel::soak
