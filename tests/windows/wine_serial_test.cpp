@@ -35,15 +35,24 @@ constexpr auto kWinePatience = std::chrono::seconds(60);
 class WineSession {
 public:
     // A wine command, quietly; false with its output (wine's message) in `output`.
+    // A command that meets the session's server as it ends (it lingers a moment after its last
+    // process, longer on a busy machine) fails with "wine client error" before it has run: that
+    // one is run again in a new session.
     bool run(const std::string& arguments, std::string& output) {
         const std::string command =
             std::string(VORKEL_WINE) + " " + arguments + " >'" + log_ + "' 2>&1 </dev/null";
-        const int status = std::system(command.c_str());
-        std::ifstream in(log_);
-        std::ostringstream text;
-        text << in.rdbuf();
-        output = text.str();
-        return status == 0;
+        for (int attempt = 1;; ++attempt) {
+            const int status = std::system(command.c_str());
+            std::ifstream in(log_);
+            std::ostringstream text;
+            text << in.rdbuf();
+            output = text.str();
+            if (status == 0 || attempt == 3 ||
+                output.find("wine client error") == std::string::npos) {
+                return status == 0;
+            }
+            restart();
+        }
     }
     // Ends the session: the next command starts a new one, which reads the ports again.
     void restart() {
