@@ -27,6 +27,7 @@ enum class Command {
     BackupSave,
     BackupLoad,
     Flash,
+    TableConvert, // no port: a calibration table file from one export format into another
 };
 
 enum class BaudChoice { Auto, Fast, Slow }; // the window's search, 19200 only, 9600 only
@@ -65,7 +66,9 @@ struct CliJob {
     std::vector<ConfigurationChange> changes; // `config set`
     std::uint32_t emptyPoint = 0;      // `points set`
     std::uint32_t fullPoint = 0;
-    std::filesystem::path file;        // `backup save|load`, `flash`
+    std::filesystem::path file;        // `backup save|load`, `flash`; `table convert`: IN
+    std::filesystem::path target;      // `table convert`: OUT
+    std::string format;                // `table convert`: the format OUT is written in
 };
 
 // Whole decimal number within [min, max], nothing else (no sign for min >= 0, no spaces).

@@ -3,6 +3,8 @@
 #include "app/translation.h"
 #include "calibration/backup_file.h"
 #include "calibration/calibration_record.h"
+#include "calibration/table_export.h"
+#include "calibration/table_import.h"
 #include "cli/cli_job.h"
 #include "cli/port_session.h"
 #include "firmware/firmware_image.h"
@@ -15,6 +17,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDate>
 #include <QFile>
 #include <QJsonDocument>
 #include <QLocale>
@@ -50,6 +53,9 @@ Commands:
   backup load FILE         write the calibration points of a 5-byte backup file
   flash FILE               update the firmware with a 6144-byte *.bin image
   In FILE, {port} stands for the port's name (backup save on several ports needs it).
+  table convert IN OUT --format vorkel|fort|wialon-txt|wialon-csv|omnicomm-xml
+                           a litres table in any of the five formats, written in another
+                           (no port, no sensor)
 
 Options:
   -p, --port NAME[,NAME...]  ports, as `vorkel-cli ports` lists them, or device paths
@@ -59,6 +65,7 @@ Options:
   --language ru|en|pt|es     language of the messages (default: the system's)
   --count N                  watch: stop after N readings
   --yes                      points set: write even when empty is not below full
+  --format NAME              table convert: the format OUT is written in
   -h, --help                 this text (config --help: the configuration fields)
   -v, --version              the program's version
 
@@ -171,7 +178,8 @@ std::variant<CliJob, Usage, int> parseJob(const QStringList& arguments, const Tr
     const QCommandLineOption yes("yes", "write anyway");
     const QCommandLineOption help({"h", "help"}, "help");
     const QCommandLineOption version({"v", "version"}, "version");
-    parser.addOptions({port, baud, json, languageOption, count, yes, help, version});
+    const QCommandLineOption format("format", "table format", "NAME");
+    parser.addOptions({port, baud, json, languageOption, count, yes, help, version, format});
     if (!parser.parse(arguments)) {
         return Usage{utf8(parser.errorText())};
     }
@@ -248,6 +256,15 @@ std::variant<CliJob, Usage, int> parseJob(const QStringList& arguments, const Tr
         job.command = Command::BackupLoad;
     } else if (command == "flash" && arguments_are(2)) {
         job.command = Command::Flash;
+    } else if (command == "table" && sub == "convert" && arguments_are(4)) {
+        job.command = Command::TableConvert;
+        job.file = std::filesystem::path(words[2].toStdU16String());
+        job.target = std::filesystem::path(words[3].toStdU16String());
+        job.format = utf8(parser.value(format));
+        if (!exportFormatNamed(job.format)) {
+            return Usage{"--format: vorkel, fort, wialon-txt, wialon-csv or omnicomm-xml"};
+        }
+        return job;
     } else {
         return Usage{words.isEmpty() ? "no command (vorkel-cli --help lists them)"
                                      : "unknown command or arguments: " + utf8(words.join(' '))};
@@ -360,6 +377,46 @@ int listPorts(const CliJob& job) {
     return kSucceeded;
 }
 
+// `table convert`: the window's "Load table..." and "Download table" without the window; a file
+// that cannot be read is refused with its line and reason, as the window's message says it.
+int convertTable(const CliJob& job, const TranslationList& texts) {
+    const auto translate = [&](std::string_view key) { return texts.get(std::string(key)); };
+    const QDate today = QDate::currentDate();
+    // Only for a source without the XML document's details: the date the export would write.
+    const VehicleDetails fallback{
+        {}, {}, formatDate(texts.get("rsDateFormat"), "/",
+                           CalendarDate{today.year(), static_cast<unsigned>(today.month()),
+                                        static_cast<unsigned>(today.day())}), 0};
+    std::optional<TableReadError> error;
+    if (!QFile::exists(QString::fromStdU16String(job.file.u16string()))) {
+        error = TableReadError{0, "rsCliMissingFile"};
+    } else {
+        error = convertTableFile(job.file, job.target, *exportFormatNamed(job.format), fallback);
+    }
+    const int status = !error                                       ? kSucceeded
+                       : error->reasonKey == "rsCalibrationNotSaved" ? kSensorFailed
+                                                                     : kUsageError;
+    std::string message;
+    if (error) {
+        message = tableReadMessage(*error, translate);
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        message = pathText(job.file) + ": " + message;
+    }
+    if (job.json) {
+        QJsonObject object{{"file", QString::fromStdString(pathText(job.target))},
+                           {"format", QString::fromStdString(job.format)},
+                           {"ok", !error}, {"status", status}};
+        if (error) {
+            object.insert("error", QString::fromStdString(message));
+        }
+        printOut(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString());
+    }
+    if (error) {
+        printError("vorkel-cli: " + message);
+    }
+    return status;
+}
+
 #if !defined(_WIN32)
 int signalPipe[2] = {-1, -1};
 
@@ -409,6 +466,9 @@ int run(QCoreApplication& app) {
     CliJob job = std::get<CliJob>(std::move(parsed));
     if (job.command == Command::Ports) {
         return listPorts(job);
+    }
+    if (job.command == Command::TableConvert) {
+        return convertTable(job, texts);
     }
     if (const auto refusal = fileRefusal(job, texts)) {
         printError("vorkel-cli: " + *refusal);

@@ -230,6 +230,7 @@ void PortSession::planSteps() {
                       }});
     switch (job_.command) {
     case Command::Ports:
+    case Command::TableConvert: // neither opens a port
         break;
     case Command::Info:
         steps_.push_back(readConfiguration());
@@ -556,6 +557,7 @@ QJsonObject PortSession::resultData() const {
     case Command::Watch:
         return {{"readings", static_cast<qint64>(readingsShown_)}};
     case Command::Ports:
+    case Command::TableConvert:
         break;
     }
     return {};

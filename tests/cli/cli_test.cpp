@@ -1,5 +1,6 @@
 // vorkel-cli as a script runs it: the built program against virtual sensors published in a
 // temporary runtime folder, its JSON read back.
+#include "calibration/table_export.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -11,6 +12,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <QJsonDocument>
@@ -156,6 +158,7 @@ TEST_F(CliTest, RefusalsEndWithTheirExitStatusAndOneLine) {
     startSensors({{}, {"--mode", "0", "--program-version", "1.20"}});
     const std::string text = (runtime_.path() / "notes.bin").string();
     std::ofstream(text) << "not firmware";
+    std::ofstream(text + ".empty").flush();
     const struct {
         std::vector<std::string> args;
         int status;
@@ -172,6 +175,9 @@ TEST_F(CliTest, RefusalsEndWithTheirExitStatusAndOneLine) {
         {{"-p", "S2", "config", "set", "bitrate=9600"}, 2, "bitrate"},
         {{"-p", "S2", "config", "set", "analog-low=2", "address=7"}, 2, "analog-low"},
         {{"-p", "/dev/vorkel-no-such-port", "info"}, 3, "vorkel-no-such-port"},
+        {{"table", "convert", text + ".none", text + ".csv", "--format", "fort"}, 2, "no such file"},
+        {{"table", "convert", text, text + ".csv", "--format", "excel"}, 2, "--format"},
+        {{"table", "convert", text + ".empty", text + ".csv", "--format", "fort"}, 2, "not loaded"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.args));
@@ -185,6 +191,22 @@ TEST_F(CliTest, RefusalsEndWithTheirExitStatusAndOneLine) {
     EXPECT_EQ(points["points"]["full"].toInt(), 65535);
     const QJsonObject config = cli({"-p", "S2", "config"}).objects.at(0);
     EXPECT_EQ(config["configuration"]["address"].toInt(), 1);
+}
+
+// No port: a table goes into another format and back to the same bytes.
+TEST_F(CliTest, aTableIsConvertedAndBackToTheSameBytes) {
+    const std::filesystem::path table = runtime_.path() / "tank.txt";
+    const std::filesystem::path csv = runtime_.path() / "tank.csv";
+    const std::filesystem::path back = runtime_.path() / "back.txt";
+    std::ofstream(table, std::ios::binary) << vorkelTable({{"0", "120"}, {"12.5", "900"}, {"25", "1700"}});
+    for (const auto& [from, to, format] : {std::tuple{table, csv, "wialon-csv"},
+                                           std::tuple{csv, back, "vorkel"}}) {
+        const CliRun run = cli({"table", "convert", from.string(), to.string(), "--format", format});
+        EXPECT_EQ(run.status, 0) << run.errors;
+        ASSERT_EQ(run.objects.size(), 1u);
+        EXPECT_TRUE(run.objects[0]["ok"].toBool());
+    }
+    EXPECT_EQ(bytesOf(back), bytesOf(table));
 }
 
 TEST_F(CliTest, FourSensorsAreFlashedAtOnceWhileFailingPortsFailAlone) {
