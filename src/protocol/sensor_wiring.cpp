@@ -18,13 +18,17 @@ void registerReplyOwners(ExchangeEngine& engine, const SensorReplyOwners& owners
     engine.setReplyOwner(CommandCode::ReadConfiguration, &owners.configuration);
 }
 
-void prepareSensorLine(TComPort& port, ExchangeEngine& engine) {
+void setSensorLineSettings(TComPort& port) {
     port.DataBits = 8;
     port.StopBits = sbONE;
     port.Parity = ptNONE;
     port.ReceiveMode = rmRAW;
     port.WinQSizeIn = 16;
     port.WinQSizeOut = 16;
+}
+
+void prepareSensorLine(TComPort& port, ExchangeEngine& engine) {
+    setSensorLineSettings(port);
     port.ReceiveCallBack = [&engine](const ByteString& data) { engine.ReceiveData(data); };
 }
 

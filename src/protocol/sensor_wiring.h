@@ -20,8 +20,9 @@ struct SensorReplyOwners {
 
 void registerReplyOwners(ExchangeEngine& engine, const SensorReplyOwners& owners);
 
-// The sensor's line: 8 data bits, no parity, one stop bit, raw bytes, small driver queues;
-// received bytes go to the engine.
+// The sensor's line: 8 data bits, no parity, one stop bit, raw bytes, small driver queues.
+void setSensorLineSettings(TComPort& port);
+// Those settings, and received bytes go to the engine.
 void prepareSensorLine(TComPort& port, ExchangeEngine& engine);
 
 } // namespace vorkel

@@ -19,6 +19,7 @@
 // Windows does not), and modem-line events (wine's WaitCommEvent asks a pseudo-terminal for its
 // modem status, which it lacks; the binding then receives without them).
 #include "protocol/frame.h"
+#include "protocol/sensor_wiring.h"
 #include "support/test_main_loop.h"
 #include "transport/comport.h"
 #include "transport/port_discovery.h"
@@ -81,12 +82,7 @@ int main(int argc, char** argv) {
 
     // As the main window sets it up.
     TComPort port(loop.executor());
-    port.DataBits = 8;
-    port.StopBits = sbONE;
-    port.Parity = ptNONE;
-    port.ReceiveMode = rmRAW;
-    port.WinQSizeIn = 16;
-    port.WinQSizeOut = 16;
+    setSensorLineSettings(port);
     port.Port = comPortPath(name);
     std::size_t received = 0;
     int errors = 0;
